@@ -1,0 +1,1 @@
+// Pictures live in images/ and are reached as ":/images/<name>".

@@ -1,0 +1,54 @@
+#pragma once
+// The members of a serial port that the protocol layers and the device frame use, so that
+// the same code runs over a real port, a pseudo-terminal and an in-process simulator.
+#include "core/Error.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <functional>
+#include <memory>
+
+class iComPort;
+
+// Data-available notification: the port that raised it and the number of bytes waiting.
+// Delivered on the GUI thread from the event loop, never from inside SendBytes.
+using TTriggerAvailEvent = std::function<void(iComPort* CP, quint16 Count)>;
+
+class iComPort {
+public:
+  virtual ~iComPort() = default;
+
+  virtual bool AutoOpen() const = 0;
+  virtual void SetAutoOpen(bool pValue) = 0;
+  // Port "COM<n>"; a number above 65535 is refused with eRangeError before it is stored.
+  virtual quint16 ComNumber() const = 0;
+  virtual void SetComNumber(qint64 pValue) = 0;
+  // Takes effect for the next bytes, also while the port is open.
+  virtual int Baud() const = 0;
+  virtual void SetBaud(int pValue) = 0;
+  virtual bool RTS() const = 0;
+  virtual void SetRTS(bool pValue) = 0;
+  virtual bool DTR() const = 0;
+  virtual void SetDTR(bool pValue) = 0;
+  // Setting true opens with all settings applied (EBadId, EAlreadyOpen or another eError on
+  // failure); false closes and stops notifications.
+  virtual bool Open() const = 0;
+  virtual void SetOpen(bool pValue) = 0;
+  // Exactly one handler at a time; setting one replaces the previous, an empty one removes it.
+  virtual TTriggerAvailEvent OnTriggerAvail() const = 0;
+  virtual void SetOnTriggerAvail(TTriggerAvailEvent pHandler) = 0;
+
+  virtual void ClearReceive() = 0;
+  virtual void ClearTransmit() = 0;
+  virtual void SendBytes(const QByteArray& pBytes) = 0;
+  virtual void SendByte(quint8 pByte) = 0;
+  // Oldest unread byte; called from the data-available handler exactly Count times.
+  virtual quint8 ReadByte() = 0;
+};
+
+// Creates a new, unopened port object for one connection attempt.
+using tComPortFactory = std::function<std::unique_ptr<iComPort>()>;
+
+// Opening errors the device frame tells apart (messages 103 and 104).
+CORVANE_DECLARE_ERROR(EBadId)
+CORVANE_DECLARE_ERROR(EAlreadyOpen)

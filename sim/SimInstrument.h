@@ -1,0 +1,43 @@
+#pragma once
+// An instrument model, written from the instrument's side of the protocol. It sees the bytes
+// the program sends and answers through Transmit; the attachment (an in-process simulated
+// port or the corvane-sim pseudo-terminal) carries the bytes, paces them at the line rate
+// and applies the line faults.
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+
+// Line faults applied by the attachment to every frame an instrument transmits.
+struct tSimFaults {
+  bool Silent = false;          // answer nothing
+  int ReplyDelayMs = 0;         // wait before the first byte of each reply
+  bool StrayLeadingByte = false; // one 0x00 before each reply
+  bool ExtraTrailingByte = false; // one 0x00 after each reply
+  bool CorruptChecksum = false; // flip the checksum byte (the byte before the trailing 0x0D)
+  bool PaceAtBaud = true;       // 10 bit times per byte at the rate the program set
+};
+
+class tSimInstrument : public QObject {
+  Q_OBJECT
+public:
+  explicit tSimInstrument(QObject* pParent = nullptr) : QObject(pParent) {}
+  ~tSimInstrument() override = default;
+
+  // Bytes as they arrive from the program, in any chunking.
+  virtual void Receive(const QByteArray& pBytes) = 0;
+  // The rate the program set on the port; a model that serves only its own rate ignores
+  // bytes sent at another one.
+  virtual void SetLineBaud(int pBaud) { mLineBaud = pBaud; }
+  int LineBaud() const { return mLineBaud; }
+
+  // Set by the attachment: carries one whole frame (or a burst of cyclic output) to the line.
+  std::function<void(const QByteArray&)> OnTransmit;
+
+protected:
+  void Transmit(const QByteArray& pFrame) {
+    if (OnTransmit) OnTransmit(pFrame);
+  }
+
+private:
+  int mLineBaud = 9600;
+};
