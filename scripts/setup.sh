@@ -9,7 +9,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi xdotool imagemagick poppler-utils
-  fonts-dejavu-core
+  fonts-dejavu-core ccache
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
