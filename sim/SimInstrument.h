@@ -9,12 +9,12 @@
 
 // Line faults applied by the attachment to every frame an instrument transmits.
 struct tSimFaults {
-  bool Silent = false;          // answer nothing
-  int ReplyDelayMs = 0;         // wait before the first byte of each reply
-  bool StrayLeadingByte = false; // one 0x00 before each reply
+  bool Silent = false;            // answer nothing
+  int ReplyDelayMs = 0;           // wait before the first byte of each reply
+  bool StrayLeadingByte = false;  // one 0x00 before each reply
   bool ExtraTrailingByte = false; // one 0x00 after each reply
-  bool CorruptChecksum = false; // flip the checksum byte (the byte before the trailing 0x0D)
-  bool PaceAtBaud = true;       // 10 bit times per byte at the rate the program set
+  bool CorruptChecksum = false;   // flip the checksum byte (the byte before the trailing 0x0D)
+  bool PaceAtBaud = true;         // 10 bit times per byte at the rate the program set
 };
 
 class tSimInstrument : public QObject {

@@ -1,0 +1,91 @@
+#include "core/DateTime.h"
+
+#include <cmath>
+
+namespace {
+const QDate& BaseDate() {
+  static const QDate lBase(1899, 12, 30);
+  return lBase;
+}
+
+// Splits a value into whole days and milliseconds of the day, rounding to the millisecond.
+void Split(tDateTime pValue, qint64& pDays, qint64& pMSecOfDay) {
+  const double lDays = std::trunc(pValue);
+  const double lFrac = std::fabs(pValue - lDays);
+  pDays = static_cast<qint64>(lDays);
+  pMSecOfDay = std::llround(lFrac * MSecsPerDay);
+  if (pMSecOfDay >= static_cast<qint64>(MSecsPerDay)) {
+    // Rounding carried into the next day (in the value's own direction).
+    pMSecOfDay -= static_cast<qint64>(MSecsPerDay);
+    pDays += (pValue < 0 ? -1 : 1);
+  }
+}
+
+tDateTime Combine(qint64 pDays, qint64 pMSecOfDay) {
+  const double lFrac = static_cast<double>(pMSecOfDay) / MSecsPerDay;
+  // Before the base date the fraction is stored with the sign of the day count.
+  return pDays < 0 ? static_cast<double>(pDays) - lFrac : static_cast<double>(pDays) + lFrac;
+}
+} // namespace
+
+tDateTime NowDateTime() {
+  return FromQDateTime(QDateTime::currentDateTime());
+}
+
+tDateTime TimeOfDayNow() {
+  return FromQTime(QTime::currentTime());
+}
+
+tDateTime TodayDate() {
+  return FromQDate(QDate::currentDate());
+}
+
+tDateTime EncodeDate(int pYear, int pMonth, int pDay) {
+  return FromQDate(QDate(pYear, pMonth, pDay));
+}
+
+tDateTime EncodeTime(int pHour, int pMinute, int pSecond, int pMSec) {
+  const qint64 lMSec = ((pHour * 60LL + pMinute) * 60LL + pSecond) * 1000LL + pMSec;
+  return static_cast<double>(lMSec) / MSecsPerDay;
+}
+
+QDate DateOf(tDateTime pValue) {
+  qint64 lDays = 0;
+  qint64 lMSec = 0;
+  Split(pValue, lDays, lMSec);
+  return BaseDate().addDays(lDays);
+}
+
+QTime TimeOf(tDateTime pValue) {
+  qint64 lDays = 0;
+  qint64 lMSec = 0;
+  Split(pValue, lDays, lMSec);
+  return QTime::fromMSecsSinceStartOfDay(static_cast<int>(lMSec));
+}
+
+QDateTime ToQDateTime(tDateTime pValue) {
+  return QDateTime(DateOf(pValue), TimeOf(pValue), Qt::LocalTime);
+}
+
+tDateTime FromQDateTime(const QDateTime& pValue) {
+  const QDateTime lLocal = pValue.toLocalTime();
+  return Combine(BaseDate().daysTo(lLocal.date()), lLocal.time().msecsSinceStartOfDay());
+}
+
+tDateTime FromQDate(const QDate& pDate) {
+  return Combine(BaseDate().daysTo(pDate), 0);
+}
+
+tDateTime FromQTime(const QTime& pTime) {
+  return Combine(0, pTime.msecsSinceStartOfDay());
+}
+
+std::int64_t MilliSecondsBetween(tDateTime pFrom, tDateTime pTo) {
+  qint64 lDaysFrom = 0;
+  qint64 lMSecFrom = 0;
+  qint64 lDaysTo = 0;
+  qint64 lMSecTo = 0;
+  Split(pFrom, lDaysFrom, lMSecFrom);
+  Split(pTo, lDaysTo, lMSecTo);
+  return (lDaysTo - lDaysFrom) * static_cast<qint64>(MSecsPerDay) + (lMSecTo - lMSecFrom);
+}

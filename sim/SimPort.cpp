@@ -1,0 +1,239 @@
+#include "sim/SimPort.h"
+
+#include <QHash>
+#include <QtDebug>
+#include <algorithm>
+
+namespace {
+// Which simulated port holds which instrument open: a second port on the same instrument is
+// "already open", as a second program on the same device would be.
+QHash<const tSimInstrument*, const tSimPort*>& Holders() {
+  static QHash<const tSimInstrument*, const tSimPort*> lHolders;
+  return lHolders;
+}
+} // namespace
+
+tSimPort::tSimPort(tSimInstrument* pInstrument, QObject* pParent)
+    : QObject(pParent), mInstrument(pInstrument) {
+  mClock.start();
+  for (QTimer* lTimer : {&mTxTimer, &mRxTimer}) {
+    lTimer->setSingleShot(true);
+    lTimer->setTimerType(Qt::PreciseTimer);
+  }
+  connect(&mTxTimer, &QTimer::timeout, this, &tSimPort::DeliverToInstrument);
+  connect(&mRxTimer, &QTimer::timeout, this, &tSimPort::DeliverToProgram);
+}
+
+tSimPort::~tSimPort() {
+  *mAlive = false;
+  Detach();
+}
+
+void tSimPort::SetComNumber(qint64 pValue) {
+  if (pValue < 0 || pValue > 65535)
+    throw eRangeError(QStringLiteral("Range check error: COM%1").arg(pValue));
+  FComNumber = static_cast<quint16>(pValue);
+}
+
+void tSimPort::SetBaud(int pValue) {
+  FBaud = pValue;
+  // Bytes still on their way keep the rate they were sent at; the instrument hears of the
+  // new one when they have arrived.
+  if (FOpen && mToInstrument.empty()) TellBaud(FBaud);
+}
+
+void tSimPort::SetOpen(bool pValue) {
+  if (pValue == FOpen) return;
+  if (!pValue) {
+    Detach();
+    return;
+  }
+  if (mVanished || !mInstrument || FOpenFault == tOpenFault::ofBadId)
+    throw EBadId(QStringLiteral("COM%1: port does not exist").arg(FComNumber));
+  if (FOpenFault == tOpenFault::ofAlreadyOpen || Holders().contains(mInstrument.data()))
+    throw EAlreadyOpen(QStringLiteral("COM%1: port already open").arg(FComNumber));
+  if (FOpenFault == tOpenFault::ofOther)
+    throw eError(QStringLiteral("COM%1: the port could not be opened").arg(FComNumber));
+  Holders().insert(mInstrument.data(), this);
+  mInstrument->OnTransmit = [this](const QByteArray& pFrame) { Transmitted(pFrame); };
+  FOpen = true;
+  mReceived.clear();
+  mTxLineFreeNs = mRxLineFreeNs = mClock.nsecsElapsed();
+  mToldBaud = 0;
+  TellBaud(FBaud);
+}
+
+void tSimPort::Detach() {
+  FOpen = false;
+  mToInstrument.clear();
+  mToProgram.clear();
+  mTxTimer.stop();
+  mRxTimer.stop();
+  mReceived.clear();
+  for (auto lIt = Holders().begin(); lIt != Holders().end();) {
+    if (lIt.value() == this) {
+      if (mInstrument && lIt.key() == mInstrument.data()) mInstrument->OnTransmit = nullptr;
+      lIt = Holders().erase(lIt);
+    } else {
+      ++lIt;
+    }
+  }
+}
+
+void tSimPort::SetOnTriggerAvail(TTriggerAvailEvent pHandler) {
+  FOnTriggerAvail = std::move(pHandler);
+}
+
+void tSimPort::ClearReceive() {
+  mReceived.clear();
+}
+
+void tSimPort::ClearTransmit() {
+  mToInstrument.clear();
+  mTxTimer.stop();
+  mTxLineFreeNs = mClock.nsecsElapsed();
+}
+
+void tSimPort::SendBytes(const QByteArray& pBytes) {
+  if (!FOpen && FAutoOpen) SetOpen(true);
+  // A closed or pulled port swallows the bytes: the layers see silence and time out, which
+  // is one state change instead of an error per request.
+  if (!FOpen || pBytes.isEmpty()) return;
+  const qint64 lNow = mClock.nsecsElapsed();
+  const bool lPaced = FFaults.PaceAtBaud;
+  qint64 lDue = std::max(lNow, mTxLineFreeNs);
+  for (char lByte : pBytes) {
+    if (lPaced) lDue += ByteNs(FBaud);
+    mToInstrument.push_back({static_cast<quint8>(lByte), FBaud, lPaced ? lDue : lNow});
+  }
+  if (lPaced) mTxLineFreeNs = lDue;
+  Schedule(mTxTimer, mToInstrument);
+}
+
+void tSimPort::SendByte(quint8 pByte) {
+  SendBytes(QByteArray(1, static_cast<char>(pByte)));
+}
+
+quint8 tSimPort::ReadByte() {
+  // Reading more than Count is a caller's fault; answering 0 keeps it harmless.
+  if (mReceived.isEmpty()) return 0;
+  const quint8 lByte = static_cast<quint8>(mReceived.at(0));
+  mReceived.remove(0, 1);
+  return lByte;
+}
+
+void tSimPort::Vanish() {
+  mVanished = true;
+  if (!FOpen) return;
+  Detach();
+  const QString lText = QStringLiteral("COM%1: the device has gone away").arg(FComNumber);
+  qWarning().noquote() << lText;
+  if (OnLineLost) OnLineLost(this, lText);
+}
+
+qint64 tSimPort::ByteNs(int pBaud) const {
+  return pBaud > 0 ? 10'000'000'000LL / pBaud : 0;
+}
+
+void tSimPort::Transmitted(const QByteArray& pFrame) {
+  if (!FOpen || FFaults.Silent || pFrame.isEmpty()) return;
+  QByteArray lFrame = pFrame;
+  if (FFaults.CorruptChecksum) {
+    const qsizetype lAt =
+        lFrame.size() >= 2 && lFrame.endsWith('\r') ? lFrame.size() - 2 : lFrame.size() - 1;
+    lFrame[lAt] = static_cast<char>(~static_cast<quint8>(lFrame.at(lAt)));
+  }
+  if (FFaults.StrayLeadingByte) lFrame.prepend('\0');
+  if (FFaults.ExtraTrailingByte) lFrame.append('\0');
+
+  const qint64 lNow = mClock.nsecsElapsed();
+  const qint64 lStart = lNow + qint64(std::max(0, FFaults.ReplyDelayMs)) * 1'000'000;
+  const bool lPaced = FFaults.PaceAtBaud;
+  qint64 lDue = lPaced ? std::max(lStart, mRxLineFreeNs) : lStart;
+  for (char lByte : lFrame) {
+    if (lPaced) lDue += ByteNs(FBaud);
+    mToProgram.push_back({static_cast<quint8>(lByte), FBaud, lDue});
+  }
+  if (lPaced) mRxLineFreeNs = lDue;
+  Schedule(mRxTimer, mToProgram);
+}
+
+void tSimPort::Schedule(QTimer& pTimer, const std::deque<tLineByte>& pQueue) {
+  if (pQueue.empty()) {
+    pTimer.stop();
+    return;
+  }
+  const qint64 lWaitNs = pQueue.front().DueNs - mClock.nsecsElapsed();
+  const int lWaitMs = lWaitNs <= 0 ? 0 : int((lWaitNs + 999'999) / 1'000'000);
+  if (pTimer.isActive() && pTimer.remainingTime() <= lWaitMs) return;
+  pTimer.start(lWaitMs);
+}
+
+void tSimPort::TellBaud(int pBaud) {
+  if (!mInstrument || pBaud == mToldBaud) return;
+  mToldBaud = pBaud;
+  mInstrument->SetLineBaud(pBaud);
+}
+
+void tSimPort::DeliverToInstrument() {
+  const std::weak_ptr<bool> lAlive = mAlive;
+  const qint64 lNow = mClock.nsecsElapsed();
+  while (FOpen && !mToInstrument.empty() && mToInstrument.front().DueNs <= lNow) {
+    // One Receive per run of bytes sent at the same rate, after the rate is told.
+    const int lBaud = mToInstrument.front().Baud;
+    QByteArray lChunk;
+    while (!mToInstrument.empty() && mToInstrument.front().DueNs <= lNow &&
+           mToInstrument.front().Baud == lBaud) {
+      lChunk.append(static_cast<char>(mToInstrument.front().Byte));
+      mToInstrument.pop_front();
+    }
+    TellBaud(lBaud);
+    mSentLog.append(lChunk);
+    if (mInstrument) mInstrument->Receive(lChunk);
+    if (lAlive.expired()) return;
+  }
+  if (FOpen && mToInstrument.empty()) TellBaud(FBaud);
+  Schedule(mTxTimer, mToInstrument);
+}
+
+void tSimPort::DeliverToProgram() {
+  const qint64 lNow = mClock.nsecsElapsed();
+  bool lArrived = false;
+  while (!mToProgram.empty() && mToProgram.front().DueNs <= lNow) {
+    mReceived.append(static_cast<char>(mToProgram.front().Byte));
+    mToProgram.pop_front();
+    lArrived = true;
+  }
+  // The handler runs in a later pass, so bytes discarded by ClearReceive in between give a
+  // notification with Count 0, which the layers must accept.
+  if (lArrived && !mNotifyPending) {
+    mNotifyPending = true;
+    QTimer::singleShot(0, this, &tSimPort::Notify);
+  }
+  Schedule(mRxTimer, mToProgram);
+}
+
+void tSimPort::Notify() {
+  mNotifyPending = false;
+  if (!FOpen || !FOnTriggerAvail) return;
+  const quint16 lCount = quint16(std::min<qsizetype>(mReceived.size(), 65535));
+  // A copy: the handler may install another one, or delete this port.
+  const TTriggerAvailEvent lHandler = FOnTriggerAvail;
+  lHandler(this, lCount);
+}
+
+tComPortFactory tSimPortFactory::Factory() {
+  return [this]() -> std::unique_ptr<iComPort> {
+    auto lPort = std::make_unique<tSimPort>(mInstrument.data());
+    lPort->SetFaults(mFaults);
+    lPort->SetOpenFault(mOpenFault);
+    mLast = lPort.get();
+    ++mCreated;
+    return lPort;
+  };
+}
+
+void tSimPortFactory::SetFaults(const tSimFaults& pFaults) {
+  mFaults = pFaults;
+  if (mLast) mLast->SetFaults(pFaults);
+}
