@@ -52,8 +52,7 @@ float DecodeRange(const QByteArray& pData, bool pStart) {
 const char* const tDMU_K40::cReleasedText = "Verbindung beendet";
 
 tDMU_K40::tDMU_K40(std::unique_ptr<iComPort> pComObj) : mComObj(std::move(pComObj)) {
-  mComObj->SetOnTriggerAvail(
-      [this](iComPort* pCP, quint16 pCount) { TriggerAvail(pCP, pCount); });
+  mComObj->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { TriggerAvail(pCP, pCount); });
 }
 
 tDMU_K40::~tDMU_K40() {
@@ -68,7 +67,8 @@ tDMU_K40::~tDMU_K40() {
 }
 
 void tDMU_K40::TriggerAvail(iComPort* pCP, quint16 pCount) {
-  for (quint16 i = 0; i < pCount; ++i) mReceived.append(char(pCP->ReadByte()));
+  for (quint16 i = 0; i < pCount; ++i)
+    mReceived.append(char(pCP->ReadByte()));
 }
 
 QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix, int pDataLength,
@@ -82,7 +82,7 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
   mReceived.clear();
   // Nothing to wait for: the request is out, no reply is expected.
   if (pDataLength == -2 && pPrefix.isEmpty()) return QByteArray();
-  const tDateTime t0 = Now();
+  const tDateTime t0 = NowDateTime();
   const tDateTime timeout = MSecToDateTime(cReplyTimeoutMs);
   const int total = pDataLength + int(pPrefix.size()) + 2;
 

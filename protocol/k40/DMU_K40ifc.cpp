@@ -1,5 +1,6 @@
 #include "protocol/k40/DMU_K40ifc.h"
 
+#include "core/Format.h"
 #include "core/Utils.h"
 
 #include <QCoreApplication>
@@ -21,15 +22,16 @@ struct tOutputSignal {
 // Indexed by the output-signal code of cell 127 (1 to 10); KalibOffs is the first cell of the
 // factory calibration block of that output, 0 where the output has none.
 constexpr tOutputSignal OutputSignalTable[10] = {
-    {0, 10, "V", "3L", 123},  {0, 5, "V", "3L", 117},  {0, 0, "", "", 0},
-    {4, 20, "mA", "3L", 111}, {4, 20, "mA", "2L", 111}, {0, 6, "V", "3L", 97},
-    {0, 0, "", "", 0},        {0, 20, "mA", "3L", 103}, {0, 20, "mA", "3L", 103},
-    {0, 0, "", "RS-232", 97},
+    {0, 10, "V", "3L", 123},  {0, 5, "V", "3L", 117},   {0, 0, "", "", 0}, {4, 20, "mA", "3L", 111},
+    {4, 20, "mA", "2L", 111}, {0, 6, "V", "3L", 97},    {0, 0, "", "", 0}, {0, 20, "mA", "3L", 103},
+    {0, 20, "mA", "3L", 103}, {0, 0, "", "RS-232", 97},
 };
 
 constexpr quint8 OperatingModeCodes[3] = {0xFF, 0xFE, 0xFD};
 
-QByteArray LiveCmd(const char* pName) { return QByteArray(pName, 2) + char(0x00); }
+QByteArray LiveCmd(const char* pName) {
+  return QByteArray(pName, 2) + char(0x00);
+}
 
 // Pumps events once, blocking at most about a millisecond.
 void PumpOnce() {
@@ -46,7 +48,8 @@ double DecodePressure(const QByteArray& d) {
   int exponent = (d3 & 0x38) >> 3;
   if (d3 & 0x40) exponent = -exponent;
   double value = magnitude;
-  for (int i = 0; i < std::abs(exponent); ++i) value = exponent < 0 ? value / 10 : value * 10;
+  for (int i = 0; i < std::abs(exponent); ++i)
+    value = exponent < 0 ? value / 10 : value * 10;
   return (d1 & 0x80) ? -value : value;
 }
 
@@ -177,7 +180,7 @@ void tDMU_K40ifc::ScheduleNext() {
 
 void tDMU_K40ifc::RequestNext() {
   mTimerStep = &tDMU_K40ifc::CheckReplyTimeout;
-  if (mDeviceInfo->DeviceType() != dtK4xP) mLastStatusTime = Now();
+  if (mDeviceInfo->DeviceType() != dtK4xP) mLastStatusTime = NowDateTime();
   const tDateTime second = SecToDateTime(1);
   if (IsTimeElapsed(mLastStatusTime, second))
     SendRequest(LiveCmd("PK"), "k", 3);
@@ -201,7 +204,7 @@ void tDMU_K40ifc::SendRequest(const QByteArray& pCommand, const QByteArray& pPre
   mComObj->SendByte(CalcChecksum(pCommand));
   mComObj->SendByte(0x0D);
   mReceived.clear();
-  mSendTime = Now();
+  mSendTime = NowDateTime();
   mExpectedRecStart = pPrefix;
   mExpectedDataLength = pDataLength;
 }
@@ -214,7 +217,8 @@ void tDMU_K40ifc::CheckReplyTimeout() {
 }
 
 void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
-  for (quint16 i = 0; i < pCount; ++i) mReceived.append(char(pCP->ReadByte()));
+  for (quint16 i = 0; i < pCount; ++i)
+    mReceived.append(char(pCP->ReadByte()));
   // Bytes while no request is pending belong to no exchange; the next request clears them.
   if (mExpectedRecStart.isEmpty()) return;
   if (mReceived.size() != mExpectedDataLength + mExpectedRecStart.size() + 2) return;
@@ -240,10 +244,10 @@ void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
     break;
   case 'T':
     mDeviceInfo->SetTemperature(DecodeTemperature(data));
-    mLastTempTime = Now();
+    mLastTempTime = NowDateTime();
     break;
   case 'k':
-    mLastStatusTime = Now();
+    mLastStatusTime = NowDateTime();
     notify = quint8(data[2]) != FStatusByte;
     FStatusByte = quint8(data[2]);
     break;
@@ -269,7 +273,7 @@ void tDMU_K40ifc::SetPolling(bool pOn) {
   }
   mTimer->stop();
   mPollingActive = false;
-  const tDateTime start = Now();
+  const tDateTime start = NowDateTime();
   const std::shared_ptr<bool> alive = mAlive;
   // Let a pending live reply reach the parser, not the next command transaction.
   while (!mExpectedRecStart.isEmpty()) {
@@ -394,15 +398,14 @@ QString tDMU_K40ifc::MonthYearText(int pMonth, int pYear) {
   const QDate date2(pYear + 3300, pMonth, 22);
   if (!date1.isValid())
     throw eConvertError(QStringLiteral("Ungültiges Argument für Datumsverschlüsselung"));
-  const QLocale locale;
-  const QString d1 = locale.toString(date1, QLocale::ShortFormat);
-  const QString d2 = locale.toString(date2, QLocale::ShortFormat);
+  const QString d1 = FormatShortDate(FromQDate(date1));
+  const QString d2 = FormatShortDate(FromQDate(date2));
   QString merged;
   for (int i = 0; i < d1.size(); ++i)
     merged += (i < d2.size() && d1[i] == d2[i]) ? d1[i] : QChar('x');
   // The separator is the first character of the format that is no date letter.
   QString separator = QStringLiteral(".");
-  for (QChar c : locale.dateFormat(QLocale::ShortFormat))
+  for (QChar c : ShortDateFormat())
     if (!c.isLetter()) {
       separator = c;
       break;

@@ -18,7 +18,7 @@ public:
   // This family's operating modes; their codes in cell 101 are 0xFF, 0xFE, 0xFD.
   enum tOperatingMode : quint8 { omPoll = 0, omCyclP = 1, omCyclPT = 2 };
   // Sender: this object (OnNewValue) or the live-value timer (OnTimeOut).
-  using tNotifyEvent = std::function<void(void* Sender)>;
+  using tSenderEvent = std::function<void(void* Sender)>;
   // A live reply that failed its checksum; without a handler the error is raised from the
   // port's notification to the application's error handler.
   using tErrorEvent = std::function<void(const eError& pError)>;
@@ -35,8 +35,7 @@ public:
   void Initialize(tDeviceInfo* pDeviceInfo);
   // Handler of the adjustment panel; failed commands are retried, up to 6 attempts.
   bool AdjustActionEvent(tToAdjust pToAdjust, tAdjustAction pAdjustAction);
-  void WriteOperatingParam(tOperatingMode pOperatingMode, quint8 pResponseTime,
-                           quint16 pInterval);
+  void WriteOperatingParam(tOperatingMode pOperatingMode, quint8 pResponseTime, quint16 pInterval);
   // Reads the factory parameters into the three properties and writes them back.
   void FactoryOperatingParam();
   static tOperatingMode GetOperatingModeOfByte(quint8 pOpModeByte);
@@ -44,10 +43,10 @@ public:
   // Month and two-digit year in the order and with the separator of the short date format.
   static QString MonthYearText(int pMonth, int pYear);
 
-  tNotifyEvent OnNewValue() const { return FOnNewValue; }
-  void SetOnNewValue(tNotifyEvent pHandler) { FOnNewValue = std::move(pHandler); }
-  tNotifyEvent OnTimeOut() const { return FOnTimeOut; }
-  void SetOnTimeOut(tNotifyEvent pHandler) { FOnTimeOut = std::move(pHandler); }
+  tSenderEvent OnNewValue() const { return FOnNewValue; }
+  void SetOnNewValue(tSenderEvent pHandler) { FOnNewValue = std::move(pHandler); }
+  tSenderEvent OnTimeOut() const { return FOnTimeOut; }
+  void SetOnTimeOut(tSenderEvent pHandler) { FOnTimeOut = std::move(pHandler); }
   tErrorEvent OnReplyError() const { return FOnReplyError; }
   void SetOnReplyError(tErrorEvent pHandler) { FOnReplyError = std::move(pHandler); }
   bool IsWerksDruckActive() const { return FIsWerksDruckActive; }
@@ -98,15 +97,15 @@ private:
   tDateTime mLastTempTime = 0;
   tDateTime mLastStatusTime = 0;
   TTriggerAvailEvent mSaveTriggerAvail;
-  tPressureUnit mPUnitType = bar;
+  tPressureUnit mPUnitType = tPressureUnit::bar;
   tDeviceInfo* mDeviceInfo = nullptr;
   quint8 mKalibOffs = 0;
   // Cleared on destruction, so that a wait inside a command notices when a handler it ran
   // has destroyed this object.
   std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
 
-  tNotifyEvent FOnTimeOut;
-  tNotifyEvent FOnNewValue;
+  tSenderEvent FOnTimeOut;
+  tSenderEvent FOnNewValue;
   tErrorEvent FOnReplyError;
   bool FIsWerksDruckActive = false;
   quint8 FOpResponse = 0;
