@@ -1,0 +1,5 @@
+#include "pages/FrameDeviceBase.h"
+
+TFrameDeviceBase::TFrameDeviceBase(QWidget* AOwner) : QWidget(AOwner) {}
+
+TFrameDeviceBase::~TFrameDeviceBase() = default;
