@@ -9,7 +9,7 @@ void tChartImageWriter::Write(QCustomPlot& pChart, const QString& pFileName, tFo
   const QSize size = pChart.size().isEmpty() ? QSize(800, 600) : pChart.size();
   QImage image = pChart.toPixmap(size.width(), size.height()).toImage();
   QSaveFile file(pFileName);
-  if (!file.open(QIODevice::WriteOnly))
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
     throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht erstellt werden: %2")
                        .arg(pFileName, file.errorString()));
   QImageWriter writer(&file, pFormat == ifBmp ? "bmp" : "png");

@@ -69,6 +69,8 @@ public:
   int LogCnt() const { return mLogCnt; }
   int LogEntryCnt() const { return mLogEntryCnt; }
   const tLogTableModel& Table() const { return *mTable; }
+  tLogTableModel* TableModel() const { return mTable; }
+  QTableView* Grid() const { return StringGridLog; }
   tLogChart* Chart() const { return mChart; }
   const std::vector<tDevice*>& DeviceList() const { return mDeviceList; }
   const std::vector<tDevice*>& DeviceListLog() const { return mDeviceListLog; }

@@ -10,7 +10,11 @@ const QString cLineEnd = QStringLiteral("\r\n");
 void Put(QSaveFile& pFile, QString& pText, bool pForce) {
   if (!pForce && pText.size() < cFlushBytes) return;
   // The system's 8-bit code page, no byte-order mark.
-  pFile.write(pText.toLocal8Bit());
+  const QByteArray bytes = pText.toLocal8Bit();
+  // Every write is checked: a write that breaks off (disk full) must never be committed.
+  if (pFile.write(bytes) != bytes.size())
+    throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht geschrieben werden: %2")
+                       .arg(pFile.fileName(), pFile.errorString()));
   pText.clear();
 }
 
@@ -23,7 +27,9 @@ void EndLine(QString& pLine) {
 void tLogTableWriter::Write(const QString& pFileName, const tLogTableModel& pTable,
                             int pDeviceCount, QChar pSeparator, const QString& pTagLabel) {
   QSaveFile file(pFileName);
-  if (!file.open(QIODevice::WriteOnly))
+  // Unbuffered: a buffered write that fails only while the file is flushed inside commit()
+  // would not stop the commit, and a truncated file would replace the old one.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
     throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht erstellt werden: %2")
                        .arg(pFileName, file.errorString()));
   const int n = std::max(pDeviceCount, 1);

@@ -2,6 +2,7 @@
 // Shared set-up of the logger tests: real device frames whose records the test fills and
 // whose status it sets, the logger frame, and a scripted dialog service.
 #include "core/DeviceInfo.h"
+#include "core/Format.h"
 #include "i18n/Resources.h"
 #include "i18n/ScriptedDialogService.h"
 #include "logger/FrameLoggingOvvw.h"
@@ -13,8 +14,8 @@
 #include <QDir>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTimeEdit>
 #include <QThread>
+#include <QTimeEdit>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -37,13 +38,16 @@ protected:
     mLogger = std::make_unique<TFrameLoggingOvvw>();
   }
   void TearDown() override {
-    for (auto& frame : mFrames) mLogger->DelDevice(frame.get());
+    for (auto& frame : mFrames)
+      mLogger->DelDevice(frame.get());
     mLogger.reset();
     mFrames.clear();
   }
 
   TFrameDevice* AddFrame(const tDeviceSetup& pSetup) {
     auto frame = std::make_unique<TFrameDevice>();
+    // As in the program: the logger gets the frame first, the record is filled afterwards.
+    mLogger->AddDevice(frame.get());
     tDeviceInfo* info = frame->DeviceInfo();
     info->SetComNr(pSetup.ComNr);
     info->SetUpdating(true);
@@ -59,7 +63,6 @@ protected:
     info->SetTag(pSetup.Tag);
     info->SetUpdating(false);
     frame->SetDeviceStatus(dsConnected);
-    mLogger->AddDevice(frame.get());
     mFrames.push_back(std::move(frame));
     return mFrames.back().get();
   }

