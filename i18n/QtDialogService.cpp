@@ -1,0 +1,108 @@
+#include "i18n/QtDialogService.h"
+
+#include "i18n/Resources.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace {
+
+bool English() {
+  return static_cast<int>(Resources().Language()) == 1;
+}
+
+QString Title(tMsgDlgType pType) {
+  const bool en = English();
+  switch (pType) {
+  case mtError:
+    return en ? QStringLiteral("Error") : QStringLiteral("Fehler");
+  case mtWarning:
+    return en ? QStringLiteral("Warning") : QStringLiteral("Warnung");
+  case mtInformation:
+    return QStringLiteral("Information");
+  case mtConfirmation:
+    return en ? QStringLiteral("Confirm") : QString::fromUtf8("Bestätigung");
+  }
+  return QString();
+}
+
+QMessageBox::Icon IconOf(tMsgDlgType pType) {
+  switch (pType) {
+  case mtError:
+    return QMessageBox::Critical;
+  case mtWarning:
+    return QMessageBox::Warning;
+  case mtInformation:
+    return QMessageBox::Information;
+  case mtConfirmation:
+    return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+tModalResult tQtDialogService::MessageBox(tMsgDlgType pType, const QString& pText,
+                                          tMsgDlgButtons pButtons, QWidget* pParent) {
+  QMessageBox box(IconOf(pType), Title(pType), DialogDisplayText(pText), QMessageBox::NoButton,
+                  pParent);
+  box.setTextFormat(Qt::PlainText);
+  const bool en = English();
+  auto add = [&box](QMessageBox::StandardButton pButton, const QString& pText) {
+    box.addButton(pButton)->setText(pText);
+  };
+  switch (pButtons) {
+  case mbOK:
+    add(QMessageBox::Ok, QStringLiteral("OK"));
+    box.setEscapeButton(QMessageBox::Ok);
+    break;
+  case mbOKCancel:
+    add(QMessageBox::Ok, QStringLiteral("OK"));
+    add(QMessageBox::Cancel, en ? QStringLiteral("Cancel") : QStringLiteral("Abbrechen"));
+    box.setEscapeButton(QMessageBox::Cancel);
+    break;
+  case mbYesNo:
+    add(QMessageBox::Yes, en ? QStringLiteral("Yes") : QStringLiteral("Ja"));
+    add(QMessageBox::No, en ? QStringLiteral("No") : QStringLiteral("Nein"));
+    box.setEscapeButton(QMessageBox::No);
+    break;
+  }
+  switch (box.exec()) {
+  case QMessageBox::Ok:
+    return mrOk;
+  case QMessageBox::Cancel:
+    return mrCancel;
+  case QMessageBox::Yes:
+    return mrYes;
+  case QMessageBox::No:
+    return mrNo;
+  default:
+    return pButtons == mbOK ? mrOk : pButtons == mbOKCancel ? mrCancel : mrNo;
+  }
+}
+
+tSaveFileResult tQtDialogService::SaveFile(const tSaveFileRequest& pRequest, QWidget* pParent) {
+  QFileDialog dialog(pParent, pRequest.Title);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = DialogNameFilters(pRequest.Filter);
+  dialog.setNameFilters(filters);
+  if (pRequest.FilterIndex >= 1 && pRequest.FilterIndex <= filters.size())
+    dialog.selectNameFilter(filters[pRequest.FilterIndex - 1]);
+  dialog.setDefaultSuffix(pRequest.DefaultExt);
+  if (!pRequest.FileName.isEmpty()) dialog.selectFile(pRequest.FileName);
+  tSaveFileResult result;
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return result;
+  result.Accepted = true;
+  result.FileName = dialog.selectedFiles().constFirst();
+  result.FilterIndex = qMax(1, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1);
+  return result;
+}
+
+bool tQtDialogService::Print(QPrinter& pPrinter, QWidget* pParent) {
+  QPrintDialog dialog(&pPrinter, pParent);
+  return dialog.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,67 @@
+#include "protocol/r70/DMU_R70DataLinkRS232.h"
+
+#include "core/Utils.h"
+#include "protocol/r70/R70Wait.h"
+
+namespace {
+constexpr quint32 cReplyTimeoutMs = 500;
+constexpr quint8 cAutoBaudByte = 0x55;
+constexpr quint8 cTerminator = 0x0D;
+constexpr quint8 cValidReplySum = 0xF3; // checksum of a lone 0x0D
+} // namespace
+
+tDMU_R70DataLinkRS232::tDMU_R70DataLinkRS232(std::unique_ptr<iComPort> pComObj, bool pAutoBaud)
+    : mComPort(std::move(pComObj)), mAutoBaudByte(pAutoBaud) {
+  mComPort->SetOnTriggerAvail(
+      [this](iComPort* pCP, quint16 pCount) { RxTriggerAvail(pCP, pCount); });
+}
+
+tDMU_R70DataLinkRS232::~tDMU_R70DataLinkRS232() {
+  if (!mComPort) return;
+  mComPort->SetOnTriggerAvail({});
+  try {
+    if (mComPort->Open()) mComPort->SetOpen(false);
+  } catch (...) {
+    // A vanished device may fail to close; the object is released regardless.
+  }
+}
+
+void tDMU_R70DataLinkRS232::RxTriggerAvail(iComPort* pCP, quint16 pCount) {
+  iComPort* port = pCP ? pCP : mComPort.get();
+  for (quint16 i = 0; i < pCount; ++i)
+    mRxData.append(char(port->ReadByte()));
+}
+
+void tDMU_R70DataLinkRS232::SetIp(quint32) {
+  throw eDataLink_R70(QStringLiteral("SetIp Adress über RS232 nicht implementiert"));
+}
+
+void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArray& pExpectedStart,
+                                     QByteArray& pReply, qint32 pDataLength) {
+  pReply.clear();
+  mComPort->ClearReceive();
+  mComPort->ClearTransmit();
+  if (mAutoBaudByte) mComPort->SendByte(cAutoBaudByte);
+  mComPort->SendBytes(pRequest);
+  mComPort->SendByte(CalcChecksum(pRequest));
+  mComPort->SendByte(cTerminator);
+
+  mRxData.clear();
+  const tDateTime start = NowDateTime();
+  const tDateTime limit = MSecToDateTime(cReplyTimeoutMs);
+  // Exact length: a stray byte in the same read as the last one spoils the reply.
+  const qsizetype wanted = pExpectedStart.size() + pDataLength + 2;
+  bool complete = false;
+  do {
+    R70WaitForEvents();
+    pReply = mRxData;
+    complete = pReply.size() == wanted;
+  } while (!complete && !IsTimeElapsed(start, limit));
+
+  if (!complete || !pReply.startsWith(pExpectedStart))
+    throw eDataLink_R70(QStringLiteral("Timeout!"));
+  if (pDataLength == -2) return;
+  if (CalcChecksum(pReply) != cValidReplySum)
+    throw eDataLink_R70(QStringLiteral("Checksumme fehlerhaft"));
+  pReply = pReply.mid(pExpectedStart.size(), pDataLength);
+}

@@ -1,0 +1,458 @@
+#include "protocol/r70/DMU_R70ifc.h"
+
+#include "core/DeviceInfo.h"
+#include "core/Format.h"
+#include "core/Utils.h"
+#include "protocol/r70/R70Wait.h"
+
+#include <QDate>
+#include <QTimer>
+#include <QtEndian>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+constexpr quint8 cAutoBaudByte = 0x55;
+constexpr quint8 cTerminator = 0x0D;
+constexpr quint8 cValidReplySum = 0xF3;
+constexpr quint32 cLiveReplyTimeoutMs = 1000;
+constexpr quint32 cGiveUpOutstandingSec = 1;
+constexpr quint32 cRefreshSec = 1;
+constexpr double cCommandPauseMs = 100;
+constexpr int cAdjustAttempts = 2;
+constexpr int cParamAttempts = 6;
+// Only the 1000 ms reply time-out is watched between the request and its reply; 10 ms
+// ticks are ample for that and leave the line's pace to the zero-interval tick after a reply.
+constexpr int cWatchIntervalMs = 10;
+
+QByteArray Bytes(std::initializer_list<int> pBytes) {
+  QByteArray result;
+  for (int b : pBytes)
+    result.append(char(b));
+  return result;
+}
+
+float SingleOf(const QByteArray& pBytes) {
+  const quint32 bits = qFromLittleEndian<quint32>(pBytes.constData());
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+QString ShortDate(int pYear, int pMonth, int pDay) {
+  const QDate date(pYear, pMonth, pDay);
+  if (!date.isValid())
+    throw eConvertError(
+        QStringLiteral("Ungültiges Datum: %1.%2.%3").arg(pDay).arg(pMonth).arg(pYear));
+  return FormatShortDate(FromQDate(date));
+}
+
+} // namespace
+
+tDMU_R70ifc::tDMU_R70ifc(std::unique_ptr<iComPort> pComObj, const bool pAutoBaud)
+    : mCOM(pComObj.get()), mAutoBaud(pAutoBaud) {
+  mR70 = std::make_unique<tDMU_R70>(std::move(pComObj), pAutoBaud);
+}
+
+tDMU_R70ifc::~tDMU_R70ifc() {
+  mTimer.reset();
+  if (mCOM) {
+    mCOM->SetOnTriggerAvail({});
+    try {
+      if (mCOM->Open()) mCOM->SetOpen(false);
+    } catch (...) {
+      // A vanished device may refuse closing; the stack is released all the same.
+    }
+  }
+  mR70.reset(); // releases the data link and with it the port
+}
+
+tDMU_R70ifc::tOperatingMode tDMU_R70ifc::GetOperatingModeOfByte(quint8 pCode) {
+  for (size_t i = 0; i < OperatingModeCodes.size(); ++i)
+    if (OperatingModeCodes[i] == pCode) return tOperatingMode(i);
+  return omPoll;
+}
+
+quint8 tDMU_R70ifc::Crc8Step(quint8 pCrc, quint8 pByte) {
+  quint8 crc = pCrc ^ pByte;
+  for (int bit = 0; bit < 8; ++bit)
+    crc = (crc & 0x80) ? quint8((crc << 1) ^ 0x9B) : quint8(crc << 1);
+  return crc;
+}
+
+quint8 tDMU_R70ifc::Crc8(const QByteArray& pBytes) {
+  quint8 crc = 0;
+  for (char c : pBytes)
+    crc = Crc8Step(crc, quint8(c));
+  return crc;
+}
+
+double tDMU_R70ifc::ReadFlashValue(quint8 pAddress, int pMode) {
+  QByteArray b(4, '\0');
+  if (pMode == 1) {
+    // Three bytes stored: the upper ones of a single whose lowest byte is 0.
+    for (int i = 0; i < 3; ++i)
+      b[i + 1] = char(mR70->ReadFLASH(quint8(pAddress + i)));
+  } else {
+    for (int i = 0; i < 4; ++i)
+      b[i] = char(mR70->ReadFLASH(quint8(pAddress + i)));
+  }
+  if (pMode == 0) return qFromLittleEndian<qint32>(b.constData());
+  return SingleOf(b);
+}
+
+void tDMU_R70ifc::Initialize(tDeviceInfo* pDeviceInfo) {
+  mDeviceInfo = pDeviceInfo;
+  try {
+    if (!mR70) throw eError(QStringLiteral("R70-Protokoll nicht verfügbar"));
+    mDeviceInfo->SetUpdating(true);
+    ReadIdentity();
+
+    mSaveTriggerAvail = mCOM->OnTriggerAvail();
+    mCOM->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { LiveRx(pCP, pCount); });
+    mTimer = std::make_unique<QTimer>();
+    QObject::connect(mTimer.get(), &QTimer::timeout, mTimer.get(), [this] { TimerTick(); });
+    // Zero time stamps make status and temperature the first live requests.
+    mLastTempTime = 0;
+    mLastStatusTime = 0;
+    mTimerEnabled = true;
+    SetTimerHandler(tTimerHandler::LiveTimer);
+  } catch (...) {
+    ReleaseAfterFailure();
+    throw;
+  }
+}
+
+void tDMU_R70ifc::ReleaseAfterFailure() {
+  mTimerEnabled = false;
+  mTimer.reset();
+  // The data link closes and releases the port; the reference here is only forgotten.
+  if (mCOM) mCOM->SetOnTriggerAvail({});
+  mR70.reset();
+  mCOM = nullptr;
+}
+
+void tDMU_R70ifc::ReadIdentity() {
+  tR70Range range;
+  try {
+    range = mR70->ReadRange();
+  } catch (const std::exception&) {
+    range = mR70->ReadRange();
+  }
+  mDeviceInfo->SetMBAUnitStr(UnitTextFromR70Code(range.StartCode));
+  mDeviceInfo->SetMBEUnitStr(UnitTextFromR70Code(range.EndCode));
+  mDeviceInfo->SetMBAinUnit(range.Start);
+  mDeviceInfo->SetMBEinUnit(range.End);
+
+  mFaktorBarMBA = ReadFlashValue(149, 2);
+  mFaktorBarMBE = ReadFlashValue(153, 2);
+  mDeviceInfo->SetMBAinBar(float(range.Start * mFaktorBarMBA));
+  mDeviceInfo->SetMBEinBar(float(range.End * mFaktorBarMBE));
+  // Bit 0 of the end's unit code marks an absolute range.
+  mDeviceInfo->SetDruckkennung((range.EndCode & 0x01) ? dkAbsolut : dkRelativ);
+
+  mDeviceInfo->SetSignalUnitStr(QString());
+  mDeviceInfo->SetSignalTypeStr(QStringLiteral("Digit"));
+  const quint8 kind = mR70->ReadFLASH(166);
+  if (kind != 0) {
+    mDeviceInfo->SetSBA(float(ReadFlashValue(160, 1)));
+    mDeviceInfo->SetSBE(float(ReadFlashValue(163, 1)));
+    switch (kind) {
+    case 1:
+      mDeviceInfo->SetSignalUnitStr(QStringLiteral("V"));
+      mDeviceInfo->SetSignalTypeStr(QStringLiteral("2L"));
+      break;
+    case 2:
+      mDeviceInfo->SetSignalUnitStr(QStringLiteral("mA"));
+      mDeviceInfo->SetSignalTypeStr(QStringLiteral("2L"));
+      break;
+    case 3:
+      mDeviceInfo->SetSignalUnitStr(QStringLiteral("mA"));
+      mDeviceInfo->SetSignalTypeStr(QStringLiteral("3L"));
+      break;
+    case 5:
+      mDeviceInfo->SetSignalUnitStr(QString());
+      mDeviceInfo->SetSignalTypeStr(QStringLiteral("USB"));
+      break;
+    default:
+      throw eError(QStringLiteral("Unknown Output: ") + QString::number(kind));
+    }
+  }
+
+  mDeviceInfo->SetAccuracy(float(mR70->ReadAccuracy()));
+
+  const QString serial = mR70->ReadSerialNumber();
+  // The first and last characters frame the digits; only the digits identify the instrument.
+  const QString serialNr = serial.mid(1, qMax<qsizetype>(0, serial.size() - 2));
+  mDeviceInfo->SetSerialNr(serialNr);
+  mDeviceInfo->SetTag(serialNr);
+  mDeviceInfo->SetIdent(serialNr);
+
+  mDeviceInfo->SetProductNr(QString::number(qint32(ReadFlashValue(129, 0))));
+
+  const int calibYear = 2000 + mR70->ReadEEPROM(12);
+  const int calibMonth = mR70->ReadEEPROM(11);
+  const int calibDay = mR70->ReadEEPROM(10);
+  mDeviceInfo->SetLastCalib(ShortDate(calibYear, calibMonth, calibDay));
+
+  const tR70ProductionDate production = mR70->ReadDateOfProduction();
+  const int productionDay = mR70->ReadFLASH(157);
+  mDeviceInfo->SetDateProduction(
+      ShortDate(2000 + production.Year, production.Month, productionDay));
+
+  mDeviceInfo->SetFirmwareVersion(mR70->ReadFirmwareRevision());
+  mDeviceInfo->SetUpdating(false);
+
+  if (mDeviceInfo->SignalTypeStr() == QLatin1String("USB")) {
+    FOperatingMode = GetOperatingModeOfByte(mR70->ReadEEPROM(35));
+    const int high = mR70->ReadEEPROM(37);
+    const int low = mR70->ReadEEPROM(36);
+    FOpInterval = quint16(high * 256 + low);
+  }
+}
+
+void tDMU_R70ifc::SetTimerHandler(tTimerHandler pHandler) {
+  mTimerHandler = pHandler;
+  if (!mTimer || !mTimerEnabled) return;
+  mTimer->start(pHandler == tTimerHandler::LiveTimer ? 0 : cWatchIntervalMs);
+}
+
+void tDMU_R70ifc::TimerTick() {
+  switch (mTimerHandler) {
+  case tTimerHandler::LiveTimer:
+    LiveTimer();
+    break;
+  case tTimerHandler::LiveTimeout:
+    LiveTimeout();
+    break;
+  case tTimerHandler::None:
+    break;
+  }
+}
+
+void tDMU_R70ifc::LiveTimer() {
+  SetTimerHandler(tTimerHandler::LiveTimeout);
+  if (IsTimeElapsed(mLastStatusTime, SecToDateTime(cRefreshSec))) {
+    SendLive(Bytes({'U', 0x00, 0x00}), "u", 1);
+  } else if (IsTimeElapsed(mLastTempTime, SecToDateTime(cRefreshSec))) {
+    SendLive("TWH", "t", 2);
+  } else if (FIsWerksDruckActive &&
+             mDeviceInfo->LastPressureWerkTime() < mDeviceInfo->LastPressureTime()) {
+    SendLive(Bytes({'P', 'R', 0x00}), "X", 5);
+  } else {
+    SendLive(Bytes({'P', 'Z', 0x00}), "P", 5);
+  }
+}
+
+void tDMU_R70ifc::LiveTimeout() {
+  if (!IsTimeElapsed(mSendTime, MSecToDateTime(cLiveReplyTimeoutMs))) return;
+  mTimerEnabled = false;
+  mTimer->stop();
+  if (FOnTimeOut) FOnTimeOut();
+}
+
+void tDMU_R70ifc::SendLive(const QByteArray& pRequest, const QByteArray& pExpectedStart,
+                           qint32 pDataLength) {
+  mCOM->ClearReceive();
+  mCOM->ClearTransmit();
+  if (mAutoBaud) mCOM->SendByte(cAutoBaudByte);
+  mCOM->SendBytes(pRequest);
+  mCOM->SendByte(CalcChecksum(pRequest));
+  mCOM->SendByte(cTerminator);
+  mReceived.clear();
+  mSendTime = NowDateTime();
+  mExpectedRecStart = pExpectedStart;
+  mExpectedDataLength = pDataLength;
+}
+
+void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
+  iComPort* port = pCP ? pCP : mCOM;
+  for (quint16 i = 0; i < pCount; ++i)
+    mReceived.append(char(port->ReadByte()));
+  // Bytes with no request outstanding (a late reply, cyclic output) belong to nobody.
+  if (mExpectedRecStart.isEmpty()) {
+    mReceived.clear();
+    return;
+  }
+  // Anything but the exact length with the right start waits for more or for the time-out.
+  if (mExpectedDataLength == -2 ||
+      mReceived.size() != mExpectedRecStart.size() + mExpectedDataLength + 2 ||
+      !mReceived.startsWith(mExpectedRecStart))
+    return;
+  if (CalcChecksum(mReceived) != cValidReplySum) {
+    // The request stays outstanding, so the time-out follows. Not thrown: an exception
+    // through the event loop would not reach the application's handler.
+    const eError error(QStringLiteral("Checksumme fehlerhaft"));
+    if (FOnLiveError) FOnLiveError(error);
+    return;
+  }
+
+  const QByteArray data = mReceived.mid(mExpectedRecStart.size(), mExpectedDataLength);
+  const char kind = mExpectedRecStart[0];
+  bool changed = true;
+  switch (kind) {
+  case 'P': {
+    const float v = SingleOf(data);
+    mDeviceInfo->SetPressureUnit(v);
+    // A compound range has different units at its two ends.
+    mDeviceInfo->SetPressureBar(mDeviceInfo->PressureUnit() *
+                                (v >= 0 ? mFaktorBarMBE : mFaktorBarMBA));
+    break;
+  }
+  case 'X':
+    mDeviceInfo->SetPressureWerkUnit(SingleOf(data));
+    break;
+  case 't': {
+    mLastTempTime = NowDateTime();
+    const qint16 t = qint16(quint16(quint8(data[0])) << 8 | quint8(data[1]));
+    mDeviceInfo->SetTemperature(t * 0.0625);
+    break;
+  }
+  case 'u':
+    mLastStatusTime = NowDateTime();
+    changed = quint8(data[0]) != FStatusByte;
+    FStatusByte = quint8(data[0]);
+    break;
+  default:
+    changed = false;
+    break;
+  }
+  // The exchange is finished before the page hears of it, so a handler that stops the live
+  // exchange finds no request outstanding.
+  mExpectedRecStart.clear();
+  SetTimerHandler(tTimerHandler::LiveTimer);
+  if (changed && FOnNewValue) FOnNewValue();
+}
+
+void tDMU_R70ifc::SetLiveActive(bool pOn) {
+  if (!mTimer || !mCOM) return;
+  if (pOn) {
+    mCOM->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { LiveRx(pCP, pCount); });
+    mTimerEnabled = true;
+    SetTimerHandler(tTimerHandler::LiveTimer);
+    return;
+  }
+  mTimerEnabled = false;
+  mTimer->stop();
+  while (!mExpectedRecStart.isEmpty()) {
+    if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
+      mExpectedRecStart.clear();
+      break;
+    }
+    R70WaitForEvents();
+  }
+  mTimerHandler = tTimerHandler::None;
+  mCOM->SetOnTriggerAvail(mSaveTriggerAvail);
+}
+
+bool tDMU_R70ifc::AdjustActionEvent(const tToAdjust pToAdjust, const tAdjustAction pAdjustAction) {
+  bool result = true;
+  if (!mR70) return result;
+  SetLiveActive(false);
+  for (int attempt = 0; attempt < cAdjustAttempts; ++attempt) {
+    try {
+      switch (pAdjustAction) {
+      case aaOn:
+        mR70->SetAdjustOn(pToAdjust);
+        break;
+      case aaInc1:
+        result = mR70->AdjustInc(pToAdjust, 0);
+        break;
+      case aaInc10:
+        result = mR70->AdjustInc(pToAdjust, 1);
+        break;
+      case aaInc100:
+        result = mR70->AdjustInc(pToAdjust, 2);
+        break;
+      case aaDec1:
+        result = mR70->AdjustDec(pToAdjust, 0);
+        break;
+      case aaDec10:
+        result = mR70->AdjustDec(pToAdjust, 1);
+        break;
+      case aaDec100:
+        result = mR70->AdjustDec(pToAdjust, 2);
+        break;
+      case aaOK:
+        mR70->AdjustSave(pToAdjust);
+        WriteCalibrationDate();
+        break;
+      case aaCancel:
+        mR70->SoftwareReset();
+        Delay(cCommandPauseMs, true);
+        break;
+      case aaFactoryReset:
+        mR70->FactoryReset(pToAdjust);
+        WriteCalibrationDate();
+        break;
+      }
+      break;
+    } catch (const std::exception&) {
+      // The R70 commands either succeed or not; the panel is not told of a failure.
+    }
+  }
+  SetLiveActive(true);
+  return result;
+}
+
+quint8 tDMU_R70ifc::CalcEepromCrc() {
+  quint8 crc = 0;
+  for (quint8 address = 0; address < 16; ++address)
+    crc = Crc8Step(crc, mR70->ReadEEPROM(address));
+  return crc;
+}
+
+void tDMU_R70ifc::WriteCalibrationDate() {
+  const QDate today = QDate::currentDate();
+  mR70->WriteEEPROM(10, quint8(today.day()));
+  mR70->WriteEEPROM(11, quint8(today.month()));
+  mR70->WriteEEPROM(12, quint8(today.year() % 100));
+  mR70->WriteEEPROM(240, CalcEepromCrc());
+  mDeviceInfo->SetLastCalib(FormatShortDate(FromQDate(today)));
+}
+
+void tDMU_R70ifc::WriteOperatingParam(const tOperatingMode pOperatingMode,
+                                      const quint16 pInterval) {
+  if (!mR70) throw eError(QStringLiteral("R70-Protokoll nicht verfügbar"));
+  if (size_t(pOperatingMode) >= OperatingModeCodes.size())
+    throw eError(QStringLiteral("Falscher Parameter!"));
+  const quint8 code = OperatingModeCodes[pOperatingMode];
+  SetLiveActive(false);
+  Delay(cCommandPauseMs, true);
+  for (int attempt = 1;; ++attempt) {
+    try {
+      mR70->WriteEEPROM(35, code);
+      mR70->WriteEEPROM(35, code);
+      mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
+      mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
+      mR70->WriteEEPROM(37, quint8(pInterval >> 8));
+      break;
+    } catch (const std::exception&) {
+      if (attempt == cParamAttempts) throw;
+    }
+  }
+  // Keep the properties in step with what the instrument now holds.
+  FOperatingMode = pOperatingMode;
+  FOpInterval = pInterval;
+  SetLiveActive(true);
+}
+
+void tDMU_R70ifc::FactoryOperatingParam() {
+  if (!mR70) throw eError(QStringLiteral("R70-Protokoll nicht verfügbar"));
+  SetLiveActive(false);
+  Delay(cCommandPauseMs, true);
+  for (int attempt = 1;; ++attempt) {
+    try {
+      FOperatingMode = GetOperatingModeOfByte(mR70->ReadEEPROM(179));
+      const int high = mR70->ReadEEPROM(181);
+      const int low = mR70->ReadEEPROM(180);
+      FOpInterval = quint16(high * 256 + low);
+      WriteOperatingParam(FOperatingMode, FOpInterval);
+      break;
+    } catch (const std::exception&) {
+      if (attempt == cParamAttempts) throw;
+    }
+  }
+  SetLiveActive(true);
+}
