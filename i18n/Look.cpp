@@ -38,7 +38,8 @@ void ValueComboBox(QComboBox* pBox, const QColor& pTextColor) {
   // Desktop styles draw combo boxes natively and ignore the palette; a style sheet holds on
   // every style, the drop-down list included.
   pBox->setStyleSheet(
-      QStringLiteral("QComboBox { background-color: %1; color: %2; font-weight: bold; }"
+      QStringLiteral("QComboBox { background-color: %1; color: %2; font-weight: bold;"
+                     " selection-background-color: %1; selection-color: %2; }"
                      "QComboBox QAbstractItemView { background-color: %1; color: %2;"
                      " selection-background-color: %3; }")
           .arg(ValueBackground.name(), pTextColor.name(), QColor(0x40, 0x40, 0x40).name()));

@@ -6,6 +6,8 @@
 #include "i18n/RichEdit.h"
 #include "i18n/TranslationTable.h"
 
+#include "core/Utils.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -22,22 +24,6 @@
 #include <algorithm>
 
 namespace {
-
-// Field pIndex (from 1) of pSource split at pSeparator; the separator itself when there is
-// no such field. Same contract as the core helper, kept here until it is available.
-QString Token(const QString& pSource, int pIndex, QChar pSeparator) {
-  if (pSource.isEmpty()) return QString(pSeparator);
-  int p = 0;
-  int c = 1;
-  while (c < pIndex && p < pSource.size() - 1) {
-    if (pSource[p] == pSeparator) ++c;
-    ++p;
-  }
-  if (c != pIndex) return QString(pSeparator);
-  if (pSource[p] == pSeparator) return QString();
-  int end = pSource.indexOf(pSeparator, p);
-  return end < 0 ? pSource.mid(p) : pSource.mid(p, end - p);
-}
 
 // The catalogue rows as texts, built once.
 const QStringList& CatalogueRow(int pLanguage) {
@@ -92,7 +78,7 @@ QTabWidget* TabOfPage(QObject* pObject) {
 
 } // namespace
 
-tResources::tResources() : FLanguage(static_cast<tLanguage>(0)) {}
+tResources::tResources() : FLanguage(laGerman) {}
 
 tResources::~tResources() {
   for (auto it = mWatches.cbegin(); it != mWatches.cend(); ++it)
@@ -139,7 +125,7 @@ QString tResources::CatalogueText(int pId) const {
 bool tResources::RegisterText(const QString& pKey, const QString& pText) {
   QString text = pText;
   text.remove(QLatin1Char('&'));
-  const QString id = Token(text, 1, QLatin1Char('@'));
+  const QString id = GetToken(text, 1, QLatin1Char('@'));
   bool ok = false;
   id.toInt(&ok);
   if (!ok) return false;
@@ -270,8 +256,8 @@ void tResources::TranslateForm(QWidget* pForm) {
       if (auto* b = qobject_cast<QPushButton*>(c)) b->setText(t);
       if (auto* a = qobject_cast<QAction*>(c)) a->setText(t);
       if (auto* b = qobject_cast<tBitButton*>(c)) {
-        const QString caption = Token(t, 1, QLatin1Char('~'));
-        const QString hint = Token(t, 2, QLatin1Char('~'));
+        const QString caption = GetToken(t, 1, QLatin1Char('~'));
+        const QString hint = GetToken(t, 2, QLatin1Char('~'));
         b->SetCaption(caption == QLatin1String("~") ? QString() : caption);
         b->SetHint(hint == QLatin1String("~") ? QString() : hint);
       }

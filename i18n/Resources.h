@@ -2,6 +2,7 @@
 // The localisation engine: collects the catalogue ids of every registered form or frame from
 // its placeholder texts ("15@Gerät") and re-translates all of them when the language changes.
 #include "core/Error.h"
+#include "core/Types.h"
 
 #include <QHash>
 #include <QList>
@@ -12,10 +13,6 @@
 
 class QObject;
 class QWidget;
-
-// Declared with its enumerators in core/Types.h; the fixed underlying type allows this
-// opaque declaration so that the engine does not pull in the whole core header set.
-enum tLanguage : std::uint8_t;
 
 // Removing a form that was never registered: the caller's bookkeeping is broken.
 CORVANE_DECLARE_ERROR(eListError)

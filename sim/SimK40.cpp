@@ -168,6 +168,11 @@ void tSimK40::Receive(const QByteArray& pBytes) {
     const QByteArray frame = mRx.right(5);
     if (FrameSum(frame.left(3)) != quint8(frame[3])) continue;
     mRx.clear();
+    if (mIgnoreNext > 0) {
+      --mIgnoreNext;
+      continue;
+    }
+    if (DropRequest && DropRequest(frame.left(3))) continue;
     HandleFrame(frame.left(3));
   }
 }
@@ -345,11 +350,12 @@ QByteArray tSimK40::EncodeRangeValue(double pValue, bool pStart, bool pAbsolute)
   auto mantissa = [&](int e) { return std::lround(magnitude / std::pow(10.0, e)); };
   // Prefer the coarsest exponent that holds the value exactly (25 x 10^-2 for 0.25), else the
   // finest one that holds it at all.
-  int best = 9;
-  bool found = false;
+  int best = 0;
+  bool found = magnitude == 0.0;
   for (int e = 9; e >= -9 && !found; --e) {
-    const double scaled = magnitude / std::pow(10.0, e);
-    if (representable(mantissa(e)) && std::fabs(scaled - mantissa(e)) < 1e-6) {
+    const long m = mantissa(e);
+    if (m > 0 && representable(m) &&
+        std::fabs(m * std::pow(10.0, e) - magnitude) <= 1e-9 * magnitude) {
       best = e;
       found = true;
     }

@@ -73,6 +73,11 @@ public:
   void FailNextAdjustments(int pCount) { mFailAdjust = pCount; }
   int AdjustFailuresLeft() const { return mFailAdjust; }
 
+  // Fault: the next pCount requests of any kind are not heard at all.
+  void IgnoreNextRequests(int pCount) { mIgnoreNext = pCount; }
+  // Fault: requests (their three command bytes) for which this returns true are not heard.
+  std::function<bool(const QByteArray& pCmd)> DropRequest;
+
   // Power cycle: run mode from cell 101, calibration words from cells 88–91, no unsaved step.
   void PowerUp();
   tRunMode RunMode() const { return mRunMode; }
@@ -117,6 +122,7 @@ private:
   quint16 mZeroWord = 0x8000;
   quint16 mSpanWord = 0x8000;
   int mFailAdjust = 0;
+  int mIgnoreNext = 0;
   tRunMode mRunMode = tRunMode::rmPoll;
   QTimer* mCyclicTimer = nullptr;
   QByteArray mRx;

@@ -229,7 +229,9 @@ bool tSimR70::IsLiveRequest(const QByteArray& pRequest) {
 }
 
 void tSimR70::HandleRequest(const QByteArray& pRequest) {
-  if (mFailCount > 0 && !IsLiveRequest(pRequest)) {
+  for (const QByteArray& start : mUnanswered)
+    if (pRequest.startsWith(start)) return;
+  if (mFailCount > 0 && !mWorkingOutReply && !IsLiveRequest(pRequest)) {
     --mFailCount;
     if (mFailKind == tFailKind::NoReply) return;
     // Work out the reply the command would give, without keeping its effect.
@@ -241,7 +243,9 @@ void tSimR70::HandleRequest(const QByteArray& pRequest) {
     const auto transmit = OnTransmit;
     QByteArray captured;
     OnTransmit = [&captured](const QByteArray& pFrame) { captured = pFrame; };
+    mWorkingOutReply = true;
     HandleRequest(pRequest);
+    mWorkingOutReply = false;
     OnTransmit = transmit;
     mEeprom = eeprom;
     mAdjust = adjust;

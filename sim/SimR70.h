@@ -90,6 +90,8 @@ public:
   // The next pCount command requests (live requests "U", "TWH", "PZ", "PR" excluded) fail.
   void FailNextCommands(int pCount, tFailKind pKind = tFailKind::BadChecksum);
   int PendingFailures() const { return mFailCount; }
+  // Requests starting with one of these bytes are heard but never answered.
+  void SetUnanswered(const QList<QByteArray>& pCommandStarts) { mUnanswered = pCommandStarts; }
 
   // Every request understood, without 0x55, checksum and terminator, in arrival order.
   const QList<QByteArray>& Requests() const { return mRequests; }
@@ -138,6 +140,8 @@ private:
 
   int mFailCount = 0;
   tFailKind mFailKind = tFailKind::BadChecksum;
+  bool mWorkingOutReply = false;
+  QList<QByteArray> mUnanswered;
 
   QList<QByteArray> mRequests;
   int mAutoBaudCount = 0;

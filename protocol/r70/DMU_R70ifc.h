@@ -36,6 +36,9 @@ public:
   // Six attempts each; the sixth failure passes on and the live exchange stays stopped.
   void WriteOperatingParam(const tOperatingMode pOperatingMode, const quint16 pInterval);
   void FactoryOperatingParam();
+  // Hands the port to the live exchange (true) or, once an outstanding reply is in, to the
+  // command layer (false); public so that a page can resume after a failed sequence.
+  void SetLiveActive(bool pOn);
 
   std::function<void()> OnNewValue() const { return FOnNewValue; }
   void SetOnNewValue(std::function<void()> pHandler) { FOnNewValue = std::move(pHandler); }
@@ -65,7 +68,6 @@ public:
 private:
   enum class tTimerHandler { None, LiveTimer, LiveTimeout };
 
-  void SetLiveActive(bool pOn);
   void TimerTick();
   void LiveTimer();
   void LiveTimeout();

@@ -193,4 +193,9 @@ TEST(SimR70, FailedCommandsAreNotExecutedAndLiveRequestsAreSpared) {
   EXPECT_TRUE(h.Ask(B({'X', 35, 0x7C})).isEmpty());
   EXPECT_EQ(h.Ask(B({'X', 35, 0x7C})).size(), 5);
   EXPECT_EQ(h.Sim.Eeprom(35), 0x7C);
+  // Each failure is used up by exactly one command.
+  h.Sim.FailNextCommands(2);
+  EXPECT_FALSE(SumsToZero(h.Ask(B({'G', 'K', 0x00}))));
+  EXPECT_FALSE(SumsToZero(h.Ask(B({'G', 'K', 0x00}))));
+  EXPECT_TRUE(SumsToZero(h.Ask(B({'G', 'K', 0x00}))));
 }

@@ -1,0 +1,220 @@
+#include "protocol/k40/DMU_K40.h"
+
+#include "core/Utils.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+QByteArray Cmd(char pA, char pB, quint8 pParam) {
+  QByteArray b;
+  b.append(pA);
+  b.append(pB);
+  b.append(char(pParam));
+  return b;
+}
+
+QString AdjustName(tToAdjust pToAdjust) {
+  switch (pToAdjust) {
+  case taNp:
+    return QStringLiteral("NP");
+  case taSp:
+    return QStringLiteral("SP");
+  }
+  return QString();
+}
+
+// Runs pAction and rethrows any error with pPrefix in front of its message.
+template <typename F> auto Wrapped(const QString& pPrefix, F&& pAction) -> decltype(pAction()) {
+  try {
+    return pAction();
+  } catch (const eError& e) {
+    throw eError(pPrefix + e.Message(), e);
+  } catch (const std::exception& e) {
+    throw eError(pPrefix + QString::fromLocal8Bit(e.what()));
+  }
+}
+
+float DecodeRange(const QByteArray& pData, bool pStart) {
+  const int b1 = quint8(pData[0]), b2 = quint8(pData[1]), b3 = quint8(pData[2]);
+  int mantissa = pStart ? b1 * 256 + (b2 & 0x7F) : b1 * 256 + b2;
+  if (pStart && (b2 & 0x80)) mantissa = -mantissa;
+  int exponent = b3 & 0x3F;
+  if (b3 & 0x40) exponent = -exponent;
+  return float(mantissa * std::pow(10.0, exponent));
+}
+
+} // namespace
+
+const char* const tDMU_K40::cReleasedText = "Verbindung beendet";
+
+tDMU_K40::tDMU_K40(std::unique_ptr<iComPort> pComObj) : mComObj(std::move(pComObj)) {
+  mComObj->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { TriggerAvail(pCP, pCount); });
+}
+
+tDMU_K40::~tDMU_K40() {
+  *mAlive = false;
+  if (!mComObj) return;
+  try {
+    mComObj->SetOnTriggerAvail({});
+    mComObj->SetOpen(false);
+  } catch (...) {
+    // Closing a port whose device has vanished may fail; it is released all the same.
+  }
+}
+
+void tDMU_K40::TriggerAvail(iComPort* pCP, quint16 pCount) {
+  for (quint16 i = 0; i < pCount; ++i)
+    mReceived.append(char(pCP->ReadByte()));
+}
+
+QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix, int pDataLength,
+                              bool pAtEnd) {
+  mComObj->ClearReceive();
+  mComObj->ClearTransmit();
+  mComObj->SendBytes(pCmd);
+  mComObj->SendByte(CalcChecksum(pCmd));
+  mComObj->SendByte(0x0D);
+
+  mReceived.clear();
+  // Nothing to wait for: the request is out, no reply is expected.
+  if (pDataLength == -2 && pPrefix.isEmpty()) return QByteArray();
+  const tDateTime t0 = NowDateTime();
+  const tDateTime timeout = MSecToDateTime(cReplyTimeoutMs);
+  const int total = pDataLength + int(pPrefix.size()) + 2;
+
+  // The reply comes through the data-available handler inside the event loop. Blocking there
+  // under a 1 ms guard costs next to nothing and still sees a reply within one pass.
+  QTimer guard;
+  guard.setTimerType(Qt::PreciseTimer);
+  guard.start(1);
+  const std::shared_ptr<bool> alive = mAlive;
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!*alive) throw eError(QString::fromUtf8(cReleasedText));
+    QByteArray reply = mReceived;
+    bool complete;
+    if (pAtEnd) {
+      complete = reply.size() >= total;
+      reply = reply.right(total);
+    } else {
+      complete = reply.size() == total;
+    }
+    if (complete && reply.startsWith(pPrefix)) {
+      if (pDataLength == -2) return QByteArray();
+      if (CalcChecksum(reply) != 0xF3) throw eError(QStringLiteral("Checksumme fehlerhaft"));
+      return reply.mid(pPrefix.size(), pDataLength);
+    }
+    if (IsTimeElapsed(t0, timeout)) break;
+  }
+  throw eError(QStringLiteral("Timeout!"));
+}
+
+void tDMU_K40::ReadRange(float& pMBA, float& pMBE, quint8& pUnit, tDruckKennung& pDruckkennung) {
+  const QByteArray start = Transact(Cmd('M', 'A', 0x00), QByteArray(1, char(0x03)), 3, false);
+  pMBA = DecodeRange(start, true);
+  pDruckkennung = (quint8(start[2]) & 0x80) ? dkAbsolut : dkRelativ;
+  const QByteArray end = Transact(Cmd('M', 'E', 0x00), QByteArray(1, char(0x04)), 3, false);
+  pMBE = DecodeRange(end, false);
+  pUnit = ReadEEPROM(81) & 0xF0;
+}
+
+quint8 tDMU_K40::ReadEEPROM(quint8 pAdr) {
+  return Wrapped(QStringLiteral("Fehler beim Lesen des EEPROM: "), [&] {
+    QByteArray prefix;
+    prefix.append(char(0x1C)).append(char(pAdr));
+    return quint8(Transact(Cmd('E', 'R', pAdr), prefix, 1, false)[0]);
+  });
+}
+
+void tDMU_K40::WriteEEPROM(quint8 pAdr, quint8 pDat) {
+  Wrapped(QStringLiteral("Fehler beim Schreiben des EEPROM: "), [&] {
+    QByteArray prefix;
+    prefix.append(char(0x1D)).append(char(pAdr)).append(char(pDat));
+    Transact(Cmd('X', char(pAdr), pDat), prefix, 0, false);
+  });
+}
+
+QString tDMU_K40::ReadIdent() {
+  return Wrapped(QStringLiteral("Fehler beim Lesen der Kopfnummer: "), [&] {
+    // The instrument's characters are single bytes of the ANSI code page (Latin-1 here).
+    return QString::fromLatin1(Transact(Cmd('K', 'N', 0x00), QByteArray("K"), 4, false));
+  });
+}
+
+QString tDMU_K40::ReadFirmwareRevision() {
+  return Wrapped(QStringLiteral("Fehler beim Lesen der Firmware-Version: "), [&] {
+    const quint8 b = quint8(Transact(Cmd('S', 'R', 0x00), QByteArray(1, char(0x01)), 2, false)[0]);
+    return QString::asprintf("%d.%.2d", b >> 4, b & 0x0F);
+  });
+}
+
+void tDMU_K40::ReadDateOfProduction(quint8& pMonth, quint8& pYear) {
+  Wrapped(QStringLiteral("Fehler beim Lesen des Herstelldatums: "), [&] {
+    const QByteArray d = Transact(Cmd('H', 'D', 0x00), QByteArray(1, char(0x08)), 2, false);
+    pMonth = quint8(d[0]);
+    pYear = quint8(d[1]);
+  });
+}
+
+void tDMU_K40::SetToPollMode() {
+  Wrapped(QStringLiteral("Fehler beim Poll-Mode Einstellen: "), [&] {
+    // Cyclic frames may still be arriving: only the newest bytes count.
+    Transact(Cmd('S', 'O', 0xFF), QByteArray("so\xFF", 3), 0, true);
+  });
+}
+
+void tDMU_K40::SetAdjustOn(tToAdjust pToAdjust) {
+  const QString name = AdjustName(pToAdjust);
+  Wrapped("Fehler beim Einschalten Verstellung " + name + ": ", [&] {
+    const QByteArray n = name.toLatin1();
+    Transact(Cmd(n[0], n[1], 0xAA), QByteArray("NP"), 0, false);
+  });
+}
+
+void tDMU_K40::AdjustInc(tToAdjust pToAdjust) {
+  const QString name = AdjustName(pToAdjust);
+  Wrapped("Fehler beim Anheben der Verstellung " + name + ": ", [&] {
+    const QByteArray n = name.toLatin1();
+    Transact(Cmd(n[0], n[1], 0x11), QByteArray("NP"), 0, false);
+  });
+}
+
+void tDMU_K40::AdjustDec(tToAdjust pToAdjust) {
+  const QString name = AdjustName(pToAdjust);
+  Wrapped("Fehler beim Absenken der Verstellung " + name + ": ", [&] {
+    // The span is lowered with "U", not "D".
+    const QByteArray cmd = pToAdjust == taSp ? QByteArray("SPU") : QByteArray("NPD");
+    Transact(cmd, QByteArray("NP"), 0, false);
+  });
+}
+
+void tDMU_K40::AdjustSave(tToAdjust pToAdjust) {
+  const QString name = AdjustName(pToAdjust);
+  Wrapped("Fehler beim Bestätigen der Verstellung " + name + ": ", [&] {
+    const QByteArray n = name.toLatin1();
+    Transact(Cmd(n[0], n[1], 0x88), QByteArray("NP"), 0, false);
+  });
+}
+
+void tDMU_K40::FactoryReset(tToAdjust pToAdjust) {
+  const QString name = AdjustName(pToAdjust);
+  Wrapped("Fehler beim Reset " + name + ": ", [&] {
+    QByteArray cmd;
+    if (pToAdjust == taNp)
+      cmd = Cmd('R', 'N', 0x88);
+    else if (pToAdjust == taSp)
+      cmd = Cmd('R', 'S', 0x88);
+    else
+      throw eError(QStringLiteral("Falscher Parameter!"));
+    Transact(cmd, QByteArray("RN"), 0, false);
+  });
+}
+
+void tDMU_K40::SoftwareReset() {
+  Wrapped(QStringLiteral("Fehler beim Reset: "),
+          [&] { Transact(Cmd('R', 'S', 0x00), QByteArray(), -2, false); });
+}
