@@ -76,8 +76,12 @@ public:
   void ButtonWriteSettingsClick();
   void ButtonFactorySettingsClick();
 
+protected:
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
 private:
   void BuildComponents();
+  void ArrangeGroups();
   void ShowValues();
   void ComboBoxUnitChange();
   void InterfaceTimedOut();
