@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <typeinfo>
+#include <type_traits>
 #include <vector>
 
 class tDeviceInfo;
@@ -27,11 +27,14 @@ class tNotifyEvent {
 public:
   tNotifyEvent() = default;
 
-  template <typename T>
-  tNotifyEvent(T* pObject, void (T::*pMethod)(tDeviceInfo* pSender))
-      : mObject(pObject),
-        mCall([pObject, pMethod](tDeviceInfo* pSender) { (pObject->*pMethod)(pSender); }),
-        mRoutine(std::make_shared<const Routine<void (T::*)(tDeviceInfo*)>>(pMethod)) {}
+  // pMethod may be declared in a base class of T; the routine is then the base's.
+  template <typename T, typename B>
+  requires std::is_base_of_v<B, T> tNotifyEvent(T* pObject,
+                                                void (B::*pMethod)(tDeviceInfo* pSender))
+      : mObject(pObject), mCall([pObject, pMethod](tDeviceInfo* pSender) {
+          (static_cast<B*>(pObject)->*pMethod)(pSender);
+        }),
+        mRoutine(std::make_shared<const Routine<void (B::*)(tDeviceInfo*)>>(pMethod)) {}
 
   explicit tNotifyEvent(void (*pFunction)(tDeviceInfo* pSender))
       : mCall(pFunction),

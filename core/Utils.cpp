@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -131,7 +132,7 @@ void Delay(double pMSec, bool pKeepResponsive) {
     lGuard.setTimerType(Qt::PreciseTimer);
     while (pMSec - lElapsed() > cPollMSec) {
       const double lRemaining = pMSec - lElapsed() - cPollMSec;
-      lGuard.start(std::max(1, static_cast<int>(lRemaining)));
+      lGuard.start(static_cast<int>(std::clamp(lRemaining, 1.0, 1000.0)));
       QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     lGuard.stop();

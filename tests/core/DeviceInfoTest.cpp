@@ -21,6 +21,9 @@ struct tListener {
   tNotifyEvent Handler() { return tNotifyEvent(this, &tListener::Changed); }
 };
 
+// A listener whose handler is inherited, as frames share a base class's handler.
+struct tDerivedListener : tListener {};
+
 int gFreeCount = 0;
 void FreeHandler(tDeviceInfo*) {
   ++gFreeCount;
@@ -140,6 +143,14 @@ TEST(DeviceInfoNotification, DeleteEventRemovesTheRoutineForEveryObject) {
   EXPECT_EQ(gFreeCount, 2);
   lInfo.DeleteEvent(tNotifyEvent(&FreeHandler));
   EXPECT_EQ(lInfo.EventCount(), 1);
+  // An inherited handler is the same routine as the base's.
+  tDerivedListener lDerived;
+  lInfo.AddEvent(tNotifyEvent(&lDerived, &tDerivedListener::Changed));
+  EXPECT_EQ(lInfo.EventCount(), 2);
+  lInfo.DeleteEvent(tNotifyEvent(&lSecond, &tListener::Changed));
+  EXPECT_EQ(lInfo.EventCount(), 1);
+  lInfo.DeleteEvent(tNotifyEvent(&lThird, &tListener::Other));
+  EXPECT_EQ(lInfo.EventCount(), 0);
 }
 
 TEST(DeviceInfoNotification, HandlersRunInRegistrationOrder) {

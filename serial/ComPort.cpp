@@ -1,0 +1,224 @@
+#include "serial/ComPort.h"
+
+#include "serial/PortMap.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QtDebug>
+#include <algorithm>
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+// Devices held open by port objects of this program, by canonical path: a link and its
+// target are the same device although QSerialPort's lock files differ for them.
+QSet<QString>& HeldPaths() {
+  static QSet<QString> lHeld;
+  return lHeld;
+}
+
+bool InGroup(gid_t pGroup) {
+  if (getegid() == pGroup) return true;
+  const int lCount = getgroups(0, nullptr);
+  if (lCount <= 0) return false;
+  std::vector<gid_t> lGroups(static_cast<size_t>(lCount));
+  getgroups(lCount, lGroups.data());
+  return std::find(lGroups.begin(), lGroups.end(), pGroup) != lGroups.end();
+}
+
+// The text for a device this user may not open, saying what to do about it.
+QString PermissionText(quint16 pComNr, const QString& pPath, const struct stat& pStat) {
+  const struct group* lGroup = getgrgid(pStat.st_gid);
+  const QString lName =
+      lGroup ? QString::fromLocal8Bit(lGroup->gr_name) : QString::number(pStat.st_gid);
+  if (!InGroup(pStat.st_gid))
+    return QStringLiteral("COM%1: Keine Berechtigung für %2. Den Benutzer in die Gruppe \"%3\" "
+                          "aufnehmen (sudo usermod -a -G %3 $USER) und neu anmelden.")
+        .arg(pComNr)
+        .arg(pPath, lName);
+  return QStringLiteral("COM%1: Keine Berechtigung für %2. Die Zugriffsrechte des Geräts "
+                        "erlauben kein Lesen und Schreiben.")
+      .arg(pComNr)
+      .arg(pPath);
+}
+} // namespace
+
+TApdComPort::TApdComPort(tPortMap* pMap, QObject* pParent) : QObject(pParent), mMap(pMap) {}
+
+TApdComPort::~TApdComPort() {
+  *mAlive = false;
+  ClosePort();
+}
+
+void TApdComPort::SetComNumber(qint64 pValue) {
+  if (pValue < 0 || pValue > 65535)
+    throw eRangeError(QStringLiteral("Bereichsüberschreitung: COM%1").arg(pValue));
+  FComNumber = quint16(pValue);
+}
+
+void TApdComPort::SetBaud(int pValue) {
+  FBaud = pValue;
+  if (FOpen && mPort && !mPort->setBaudRate(pValue))
+    throw eError(QStringLiteral("COM%1: Baudrate %2 nicht einstellbar: %3")
+                     .arg(FComNumber)
+                     .arg(pValue)
+                     .arg(mPort->errorString()));
+}
+
+void TApdComPort::SetRTS(bool pValue) {
+  FRTS = pValue;
+  // A pseudo-terminal refuses the modem lines; that is harmless for the protocols.
+  if (FOpen && mPort) mPort->setRequestToSend(pValue);
+}
+
+void TApdComPort::SetDTR(bool pValue) {
+  FDTR = pValue;
+  if (FOpen && mPort) mPort->setDataTerminalReady(pValue);
+}
+
+void TApdComPort::SetOpen(bool pValue) {
+  if (pValue == FOpen) return;
+  if (pValue)
+    OpenPort();
+  else
+    ClosePort();
+}
+
+void TApdComPort::SetOnTriggerAvail(TTriggerAvailEvent pHandler) {
+  FOnTriggerAvail = std::move(pHandler);
+}
+
+QString TApdComPort::ResolvePath() const {
+  tPortMap* lMap = mMap ? mMap : tPortMap::ApplicationMap();
+  return lMap ? lMap->DevicePath(FComNumber) : QString();
+}
+
+void TApdComPort::OpenPort() {
+  ClosePort(); // a port that lost its device may still hold it
+  const QString lPath = ResolvePath();
+  if (lPath.isEmpty())
+    throw EBadId(QStringLiteral("COM%1: Schnittstelle existiert nicht").arg(FComNumber));
+  // Told apart in this order, because QSerialPort reports all three as a permission error.
+  const QByteArray lNative = QFile::encodeName(lPath);
+  struct stat lStat {};
+  if (::stat(lNative.constData(), &lStat) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      throw EBadId(QStringLiteral("COM%1: %2 existiert nicht").arg(FComNumber).arg(lPath));
+    throw eError(QStringLiteral("COM%1: %2: %3")
+                     .arg(FComNumber)
+                     .arg(lPath, QString::fromLocal8Bit(strerror(errno))));
+  }
+  if (!S_ISCHR(lStat.st_mode))
+    throw EBadId(QStringLiteral("COM%1: %2 ist keine Schnittstelle").arg(FComNumber).arg(lPath));
+  if (::access(lNative.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+    throw eError(PermissionText(FComNumber, lPath, lStat));
+  const QString lCanonical = QFileInfo(lPath).canonicalFilePath();
+  if (HeldPaths().contains(lCanonical))
+    throw EAlreadyOpen(QStringLiteral("COM%1: Schnittstelle ist bereits geöffnet").arg(FComNumber));
+
+  auto lPort = std::make_unique<QSerialPort>();
+  lPort->setPortName(lPath);
+  lPort->setBaudRate(FBaud);
+  lPort->setDataBits(QSerialPort::Data8);
+  lPort->setParity(QSerialPort::NoParity);
+  lPort->setStopBits(QSerialPort::OneStop);
+  lPort->setFlowControl(QSerialPort::NoFlowControl);
+  if (!lPort->open(QIODevice::ReadWrite)) {
+    const QString lText =
+        QStringLiteral("COM%1: %2: %3").arg(FComNumber).arg(lPath, lPort->errorString());
+    switch (lPort->error()) {
+    case QSerialPort::DeviceNotFoundError:
+      throw EBadId(lText);
+    case QSerialPort::PermissionError:
+      // Access was allowed above: a lock file of a live process or an exclusive open.
+      throw EAlreadyOpen(lText);
+    default:
+      throw eError(lText);
+    }
+  }
+  // Bytes that reached the device while nobody had it open are no reply to anything.
+  lPort->clear(QSerialPort::AllDirections);
+  lPort->setDataTerminalReady(FDTR);
+  lPort->setRequestToSend(FRTS);
+  connect(lPort.get(), &QSerialPort::readyRead, this, &TApdComPort::ReadyRead);
+  connect(lPort.get(), &QSerialPort::errorOccurred, this, &TApdComPort::ErrorOccurred);
+  mPort = std::move(lPort);
+  mDevicePath = lPath;
+  mHeldPath = lCanonical;
+  HeldPaths().insert(mHeldPath);
+  mLineLost = false;
+  FOpen = true;
+}
+
+void TApdComPort::ClosePort() {
+  FOpen = false;
+  if (!mHeldPath.isEmpty()) HeldPaths().remove(mHeldPath);
+  mHeldPath.clear();
+  mDevicePath.clear();
+  if (!mPort) return;
+  mPort->disconnect(this);
+  mPort->close();
+  // The port may be closed from inside one of its own signals (a handler that disconnects,
+  // a lost device); it is deleted once that signal has returned.
+  mPort.release()->deleteLater();
+}
+
+void TApdComPort::ClearReceive() {
+  if (FOpen && mPort) mPort->clear(QSerialPort::Input);
+}
+
+void TApdComPort::ClearTransmit() {
+  if (FOpen && mPort) mPort->clear(QSerialPort::Output);
+}
+
+void TApdComPort::SendBytes(const QByteArray& pBytes) {
+  if (!FOpen && FAutoOpen && !mLineLost) SetOpen(true);
+  // Bytes for a closed port are dropped: after a lost device the layers time out once
+  // instead of raising an error on every request.
+  if (!FOpen || !mPort || pBytes.isEmpty()) return;
+  mPort->write(pBytes);
+}
+
+void TApdComPort::SendByte(quint8 pByte) {
+  SendBytes(QByteArray(1, char(pByte)));
+}
+
+quint8 TApdComPort::ReadByte() {
+  char lByte = 0;
+  if (!FOpen || !mPort || !mPort->getChar(&lByte)) return 0;
+  return quint8(lByte);
+}
+
+void TApdComPort::ReadyRead() {
+  if (!FOpen || !mPort || !FOnTriggerAvail) return;
+  const quint16 lCount = quint16(std::min<qint64>(mPort->bytesAvailable(), 65535));
+  // A copy: the handler may replace itself, or release this port.
+  const TTriggerAvailEvent lHandler = FOnTriggerAvail;
+  lHandler(this, lCount);
+}
+
+void TApdComPort::ErrorOccurred(QSerialPort::SerialPortError pError) {
+  if (pError != QSerialPort::ResourceError && pError != QSerialPort::ReadError &&
+      pError != QSerialPort::WriteError)
+    return;
+  if (mLineLost || !FOpen) return;
+  LoseLine(QStringLiteral("COM%1: Verbindung zum Gerät verloren (%2)")
+               .arg(FComNumber)
+               .arg(mPort ? mPort->errorString() : QString()));
+}
+
+void TApdComPort::LoseLine(const QString& pText) {
+  mLineLost = true;
+  // Closing inside QSerialPort's own error signal is not safe; stop using it now and close
+  // on the next pass, which also stops the flood of further errors.
+  FOpen = false;
+  if (mPort) mPort->disconnect(this);
+  QMetaObject::invokeMethod(
+      this, [this] { ClosePort(); }, Qt::QueuedConnection);
+  qWarning().noquote() << pText;
+  if (OnLineLost) OnLineLost(this, pText);
+}

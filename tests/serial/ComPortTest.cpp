@@ -1,0 +1,225 @@
+#include "serial/ComPort.h"
+#include "core/IniFile.h"
+#include "serial/PortMap.h"
+
+#include "PtyPeer.h"
+#include "WaitFor.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+// A settings file in a fresh folder whose "Ports" section names the pseudo-terminal as COM9.
+struct tLine {
+  QTemporaryDir Dir;
+  tIniFile Ini{Dir.filePath("Corvane.ini")};
+  tPortMap Map{Ini};
+  tPtyPeer Peer;
+  tLine() {
+    Map.SetDeviceLister([] { return QList<tPortMap::tSerialDevice>(); });
+    Map.SetEntry(9, Peer.SlavePath());
+  }
+};
+
+// Configures a port as the device frame does.
+void Configure(TApdComPort& pPort, quint16 pComNr) {
+  pPort.SetAutoOpen(false);
+  pPort.SetComNumber(pComNr);
+  pPort.SetBaud(9600);
+  pPort.SetRTS(true);
+  pPort.SetDTR(true);
+}
+
+struct tReceiver {
+  QByteArray Bytes;
+  QList<int> Counts;
+  void Attach(iComPort& pPort) {
+    pPort.SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) {
+      Counts.append(pCount);
+      for (int i = 0; i < pCount; ++i)
+        Bytes.append(char(pCP->ReadByte()));
+    });
+  }
+};
+} // namespace
+
+TEST(ComPort, RequestSequenceLeavesThePortInExactlyThisOrder) {
+  tLine lLine;
+  ASSERT_TRUE(lLine.Peer.Valid());
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  lPort.SetOpen(true); // modem lines refused by the pty: harmless
+  ASSERT_TRUE(lPort.Open());
+  for (int lRound = 0; lRound < 3; ++lRound) {
+    lPort.ClearReceive();
+    lPort.ClearTransmit();
+    lPort.SendByte(0x55);
+    lPort.SendBytes(QByteArray("MA\x01", 3));
+    lPort.SendByte(0x9F);
+    lPort.SendByte(0x0D);
+    EXPECT_EQ(lLine.Peer.Read(6), QByteArray("\x55MA\x01\x9F\r", 6));
+  }
+  EXPECT_TRUE(lPort.Open());
+}
+
+TEST(ComPort, RepliesArriveAsNotificationsFromTheEventLoop) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  tReceiver lReceiver;
+  lReceiver.Attach(lPort);
+  lPort.SetOpen(true);
+  lLine.Peer.Write("PK\x12\x34\r");
+  ASSERT_TRUE(WaitFor([&] { return lReceiver.Bytes.size() == 5; }));
+  EXPECT_EQ(lReceiver.Bytes, QByteArray("PK\x12\x34\r"));
+  int lTotal = 0;
+  for (int lCount : lReceiver.Counts)
+    lTotal += lCount;
+  EXPECT_EQ(lTotal, 5);
+}
+
+TEST(ComPort, BytesAHandlerLeavesUnreadAreCountedAgain) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  QList<int> lCounts;
+  lPort.SetOnTriggerAvail([&](iComPort*, quint16 pCount) { lCounts.append(pCount); });
+  lPort.SetOpen(true);
+  lLine.Peer.Write("abc");
+  ASSERT_TRUE(WaitFor([&] { return !lCounts.isEmpty(); }));
+  lLine.Peer.Write("de");
+  ASSERT_TRUE(WaitFor([&] { return !lCounts.isEmpty() && lCounts.last() == 5; }));
+  EXPECT_EQ(lPort.ReadByte(), 'a');
+  // A handler called with Count 0 reads nothing, and reading past the end is harmless.
+  lPort.ClearReceive();
+  EXPECT_EQ(lPort.ReadByte(), 0);
+}
+
+TEST(ComPort, BytesThatCameWhileClosedAreNoReply) {
+  tLine lLine;
+  lLine.Peer.Write("stale\r");
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  tReceiver lReceiver;
+  lReceiver.Attach(lPort);
+  lPort.SetOpen(true);
+  lLine.Peer.Write("new\r");
+  ASSERT_TRUE(WaitFor([&] { return lReceiver.Bytes.endsWith('\r'); }));
+  PumpFor(20);
+  EXPECT_EQ(lReceiver.Bytes, QByteArray("new\r"));
+}
+
+TEST(ComPort, ABaudSwitchOnTheOpenPortReachesThePeerForTheNextBytes) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  lPort.SetOpen(true);
+  EXPECT_EQ(lLine.Peer.Baud(), 9600);
+  lPort.SendBytes("A\r");
+  EXPECT_EQ(lLine.Peer.Read(2), QByteArray("A\r"));
+  lPort.SetBaud(115200);
+  EXPECT_TRUE(lPort.Open());
+  ASSERT_TRUE(WaitFor([&] { return lLine.Peer.Baud() == 115200; }, 500));
+  lPort.SendBytes("B\r");
+  EXPECT_EQ(lLine.Peer.Read(2), QByteArray("B\r"));
+  lPort.SetBaud(9600);
+  EXPECT_TRUE(WaitFor([&] { return lLine.Peer.Baud() == 9600; }, 500));
+}
+
+TEST(ComPort, OpeningErrorsAreToldApart) {
+  tLine lLine;
+  QFile lPlain(lLine.Dir.filePath("plain-file"));
+  ASSERT_TRUE(lPlain.open(QIODevice::WriteOnly));
+  lPlain.close();
+  ASSERT_TRUE(QFile::link(lLine.Peer.SlavePath(), lLine.Dir.filePath("sim-link")));
+  lLine.Map.SetEntry(2, lLine.Dir.filePath("missing"));
+  lLine.Map.SetEntry(3, lLine.Dir.filePath("plain-file"));
+  lLine.Map.SetEntry(4, lLine.Dir.filePath("sim-link"));
+
+  struct tCase {
+    quint16 ComNr;
+    const char* What;
+    const char* ClassName;
+  };
+  TApdComPort lHolder(&lLine.Map);
+  Configure(lHolder, 9);
+  lHolder.SetOpen(true);
+  const tCase lCases[] = {
+      {1, "no entry", "EBadId"},
+      {2, "path does not exist", "EBadId"},
+      {3, "not a device", "EBadId"},
+      {9, "same path opened twice", "EAlreadyOpen"},
+      {4, "a link to a held device", "EAlreadyOpen"},
+  };
+  for (const tCase& lCase : lCases) {
+    SCOPED_TRACE(lCase.What);
+    TApdComPort lPort(&lLine.Map);
+    Configure(lPort, lCase.ComNr);
+    try {
+      lPort.SetOpen(true);
+      ADD_FAILURE() << "opened";
+    } catch (const eError& e) {
+      EXPECT_EQ(e.ClassName(), lCase.ClassName) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(lPort.Open());
+  }
+  // Once released, the device opens again, under either name.
+  lHolder.SetOpen(false);
+  TApdComPort lAgain(&lLine.Map);
+  Configure(lAgain, 4);
+  EXPECT_NO_THROW(lAgain.SetOpen(true));
+  EXPECT_THROW(lAgain.SetComNumber(65536), eRangeError);
+}
+
+TEST(ComPort, AVanishedDeviceClosesThePortAndIsReportedOnce) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  int lLost = 0;
+  lPort.OnLineLost = [&](iComPort*, const QString&) { ++lLost; };
+  tReceiver lReceiver;
+  lReceiver.Attach(lPort);
+  lPort.SetOpen(true);
+  lLine.Peer.Close();
+  ASSERT_TRUE(WaitFor([&] { return !lPort.Open(); }));
+  PumpFor(150); // the flood of read errors would come now
+  EXPECT_EQ(lLost, 1);
+  lPort.SendBytes("after\r"); // dropped, no error
+  lPort.SetOpen(false);
+  EXPECT_THROW(lPort.SetOpen(true), EBadId); // the pty is gone with its master
+}
+
+TEST(ComPort, AHandlerMayReleaseItsPort) {
+  tLine lLine;
+  auto* lPort = new TApdComPort(&lLine.Map);
+  Configure(*lPort, 9);
+  bool lCalled = false;
+  lPort->SetOnTriggerAvail([&](iComPort* pCP, quint16) {
+    lCalled = true;
+    pCP->SetOpen(false);
+    delete pCP;
+  });
+  lPort->SetOpen(true);
+  lLine.Peer.Write("x");
+  ASSERT_TRUE(WaitFor([&] { return lCalled; }));
+  PumpFor(10);
+  TApdComPort lNext(&lLine.Map);
+  Configure(lNext, 9);
+  EXPECT_NO_THROW(lNext.SetOpen(true));
+}
+
+TEST(ComPort, ResolvesThroughTheApplicationMapWithoutOneOfItsOwn) {
+  tLine lLine;
+  TApdComPort lPort;
+  Configure(lPort, 9);
+  EXPECT_THROW(lPort.SetOpen(true), EBadId);
+  tPortMap::SetApplicationMap(&lLine.Map);
+  EXPECT_NO_THROW(lPort.SetOpen(true));
+  EXPECT_EQ(lPort.DevicePath(), lLine.Peer.SlavePath());
+  tPortMap::SetApplicationMap(nullptr);
+  auto lMade = lLine.Map.ComPortFactory()();
+  lMade->SetComNumber(9);
+  lPort.SetOpen(false);
+  EXPECT_NO_THROW(lMade->SetOpen(true));
+}

@@ -1,0 +1,114 @@
+#include "serial/PortMap.h"
+#include "core/IniFile.h"
+
+#include "PtyPeer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+using tDevices = QList<tPortMap::tSerialDevice>;
+
+tPortMap::tDeviceLister Devices(const tDevices& pDevices) {
+  return [pDevices] { return pDevices; };
+}
+} // namespace
+
+TEST(PortMap, NumbersNewDevicesAndKeepsThemAcrossRestarts) {
+  struct tCase {
+    const char* Name;
+    QMap<quint16, QString> Before;
+    tDevices Devices;
+    QMap<quint16, QString> After;
+  };
+  const QString lById = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0";
+  const tCase lCases[] = {
+      {"ttyS<k> takes COM<k+1>, others the lowest free number",
+       {},
+       {{"/dev/ttyUSB0", lById}, {"/dev/ttyS0", ""}, {"/dev/ttyS3", ""}, {"/dev/ttyACM0", ""}},
+       {{1, "/dev/ttyS0"}, {4, "/dev/ttyS3"}, {2, lById}, {3, "/dev/ttyACM0"}}},
+      {"a taken number sends a ttyS port to the lowest free one",
+       {{1, "/tmp/corvane-sim-k40"}},
+       {{"/dev/ttyS0", ""}},
+       {{1, "/tmp/corvane-sim-k40"}, {2, "/dev/ttyS0"}}},
+      {"known devices keep their numbers, by either name",
+       {{7, "/dev/ttyS0"}, {5, lById}},
+       {{"/dev/ttyS0", ""}, {"/dev/ttyUSB0", lById}},
+       {{7, "/dev/ttyS0"}, {5, lById}}},
+      {"gaps are filled from the bottom",
+       {{1, "/a"}, {3, "/b"}},
+       {{"/dev/ttyUSB0", ""}, {"/dev/ttyUSB1", ""}},
+       {{1, "/a"}, {2, "/dev/ttyUSB0"}, {3, "/b"}, {4, "/dev/ttyUSB1"}}},
+  };
+  for (const tCase& lCase : lCases) {
+    SCOPED_TRACE(lCase.Name);
+    QTemporaryDir lDir;
+    const QString lFile = lDir.filePath("Corvane.ini");
+    {
+      tIniFile lIni(lFile);
+      tPortMap lMap(lIni);
+      for (auto lIt = lCase.Before.begin(); lIt != lCase.Before.end(); ++lIt)
+        lMap.SetEntry(lIt.key(), lIt.value());
+      lMap.SetDeviceLister(Devices(lCase.Devices));
+      lMap.Update();
+      lMap.Update(); // a second listing adds nothing
+    }
+    // Written at once: a new program run reads the same numbers.
+    tIniFile lIni(lFile);
+    tPortMap lMap(lIni);
+    lMap.SetDeviceLister(Devices({}));
+    EXPECT_EQ(lMap.Entries(), lCase.After);
+  }
+}
+
+TEST(PortMap, ListsOnlyPresentDevicesSortedByNumber) {
+  QTemporaryDir lDir;
+  tIniFile lIni(lDir.filePath("Corvane.ini"));
+  tPortMap lMap(lIni);
+  lMap.SetDeviceLister(Devices({}));
+  tPtyPeer lFirst, lSecond;
+  QFile lPlain(lDir.filePath("plain"));
+  ASSERT_TRUE(lPlain.open(QIODevice::WriteOnly));
+  lPlain.close();
+  ASSERT_TRUE(QFile::link(lSecond.SlavePath(), lDir.filePath("sim-r70")));
+  ASSERT_TRUE(QFile::link(lDir.filePath("nowhere"), lDir.filePath("dangling")));
+  lMap.SetEntry(10, lFirst.SlavePath());
+  lMap.SetEntry(2, lDir.filePath("sim-r70"));
+  lMap.SetEntry(3, lDir.filePath("plain"));
+  lMap.SetEntry(4, lDir.filePath("dangling"));
+  lMap.SetEntry(5, "/dev/does-not-exist");
+  lIni.WriteString("Ports", "COMX", "/dev/null"); // not a port name: ignored
+  lIni.WriteString("Ports", "COM0", "/dev/null");
+  EXPECT_EQ(lMap.ListComPorts(), (QStringList{"COM2", "COM10"}));
+  lSecond.Close(); // the simulator stopped: its link now points nowhere
+  EXPECT_EQ(lMap.ListComPorts(), QStringList{"COM10"});
+}
+
+TEST(PortMap, FindsTheNumberOfADeviceUnderAnyOfItsNames) {
+  QTemporaryDir lDir;
+  tIniFile lIni(lDir.filePath("Corvane.ini"));
+  tPortMap lMap(lIni);
+  tPtyPeer lPeer;
+  ASSERT_TRUE(QFile::link(lPeer.SlavePath(), lDir.filePath("link")));
+  lMap.SetEntry(6, lDir.filePath("link"));
+  EXPECT_EQ(lMap.ComNumberOf(lDir.filePath("link")), 6);
+  EXPECT_EQ(lMap.ComNumberOf(lPeer.SlavePath()), 6);
+  EXPECT_EQ(lMap.ComNumberOf("/dev/ttyS9"), -1);
+  EXPECT_EQ(lMap.DevicePath(6), lDir.filePath("link"));
+  EXPECT_EQ(lMap.DevicePath(7), QString());
+  lMap.RemoveEntry(6);
+  EXPECT_EQ(lMap.ComNumberOf(lPeer.SlavePath()), -1);
+}
+
+TEST(PortMap, UserEntriesWithAnyPathSurviveTheFile) {
+  QTemporaryDir lDir;
+  const QString lWeird = lDir.filePath("sim [K40] = 1;\n#2 Ü");
+  {
+    tIniFile lIni(lDir.filePath("Corvane.ini"));
+    tPortMap lMap(lIni);
+    EXPECT_TRUE(lMap.SetEntry(12, lWeird));
+  }
+  tIniFile lIni(lDir.filePath("Corvane.ini"));
+  EXPECT_EQ(tPortMap(lIni).DevicePath(12), lWeird);
+}
