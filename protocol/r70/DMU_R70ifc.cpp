@@ -335,12 +335,15 @@ void tDMU_R70ifc::SetLiveActive(bool pOn) {
   }
   mTimerEnabled = false;
   mTimer->stop();
-  while (!mExpectedRecStart.isEmpty()) {
-    if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
-      mExpectedRecStart.clear();
-      break;
+  if (!mExpectedRecStart.isEmpty()) {
+    tR70Waiter waiter;
+    while (!mExpectedRecStart.isEmpty()) {
+      if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
+        mExpectedRecStart.clear();
+        break;
+      }
+      waiter.Pass();
     }
-    R70WaitForEvents();
   }
   mTimerHandler = tTimerHandler::None;
   mCOM->SetOnTriggerAvail(mSaveTriggerAvail);

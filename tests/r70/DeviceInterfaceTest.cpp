@@ -431,7 +431,7 @@ TEST(R70DeviceInterface, SixthFailedAttemptIsPassedOnAndLiveStaysStopped) {
     PumpMs(50);
     if (c.Succeeds) {
       EXPECT_EQ(b.Sim().OpInterval(), 250);
-      EXPECT_GT(b.LiveRequests().size(), live);
+      EXPECT_TRUE(WaitUntil([&] { return b.LiveRequests().size() > live; }));
     } else {
       EXPECT_EQ(error, "Fehler beim Schreiben des EEPROM: Checksumme fehlerhaft");
       EXPECT_EQ(b.LiveRequests().size(), live);
