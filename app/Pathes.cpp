@@ -36,6 +36,10 @@ void tPathes::EnsureFolder(const QString& pPath) {
 }
 
 QString tPathes::ProgramBaseName() {
+  // The application name defaults to the program file's base name; the program sets it to
+  // "Corvane", so its folder keeps that name although Linux programs are named in lower case.
+  const QString lName = QCoreApplication::applicationName().trimmed();
+  if (!lName.isEmpty()) return lName;
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().trimmed();
 }
 

@@ -26,7 +26,8 @@ public:
   // path, "Kann <path> nicht anlegen" when it cannot be created.
   static void EnsureFolder(const QString& pPath);
 
-  // File name of the running program without folder and extension, trimmed.
+  // The program's name, trimmed: the application name where the program set one ("Corvane"),
+  // else the file name of the running program without folder and extension.
   static QString ProgramBaseName();
 
 private:

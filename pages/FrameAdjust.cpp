@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -55,12 +56,12 @@ void TFrameAdjust::BuildComponents() {
 
   RadioButtonZero = new QRadioButton(QStringLiteral("402@Nullpunkt"), GroupBoxJustage);
   RadioButtonZero->setObjectName(QStringLiteral("RadioButtonZero"));
-  RadioButtonZero->setGeometry(16, 20, 72, 17);
+  RadioButtonZero->setGeometry(8, 20, 72, 19);
   RadioButtonZero->setChecked(true);
 
   RadioButtonSpan = new QRadioButton(QStringLiteral("403@Spanne"), GroupBoxJustage);
   RadioButtonSpan->setObjectName(QStringLiteral("RadioButtonSpan"));
-  RadioButtonSpan->setGeometry(88, 20, 81, 17);
+  RadioButtonSpan->setGeometry(88, 20, 81, 19);
 
   BitBtnAdjust = new tBitButton(QStringLiteral("404@&Justieren"), GroupBoxJustage);
   BitBtnAdjust->setObjectName(QStringLiteral("BitBtnAdjust"));
@@ -337,6 +338,12 @@ void TFrameAdjust::RichEditTransOutTextChange() {
     mOutText[i] = RichEditTransOutText->Line(i);
   }
   if (FDeviceInfo) ShowAdjustDate();
+  // The span button follows the zero button's text, which is wider in some languages and
+  // fonts than the design left room for.
+  RadioButtonZero->resize(RadioButtonZero->sizeHint().width(), RadioButtonZero->height());
+  RadioButtonSpan->resize(RadioButtonSpan->sizeHint().width(), RadioButtonSpan->height());
+  RadioButtonSpan->move(std::max(88, RadioButtonZero->geometry().right() + 8),
+                        RadioButtonSpan->y());
   LabelAdjustButtons->adjustSize();
   LabelAdjustButtons->move(GroupBoxJustage->width() / 2 - LabelAdjustButtons->width() / 2,
                            LabelAdjustButtons->y());

@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -32,6 +33,8 @@ constexpr int PanelWidth = 165;
 constexpr int PanelWidthCompound = 153;
 constexpr int MaxSamples = 10;
 constexpr int GridRows = 9;
+// Wide enough for the longest operating mode ("... [Digit (10000-60000)] und Temperatur").
+constexpr int SettingsWidth = 409;
 
 // Messages 213, 229 and 235, shared by all R70 pages; German until the first translation.
 std::array<QString, 3> OutText = {QStringLiteral("Verbindungsaufbau gescheitert!"),
@@ -276,12 +279,12 @@ void TFrameDeviceR70::BuildSettingsTab() {
   RadioGroupOperMode->setObjectName(QStringLiteral("RadioGroupOperMode"));
   RadioGroupOperMode->SetCaption(QStringLiteral("218@Betriebsmodus: "));
   RadioGroupOperMode->SetItems(ModeItemsR7x);
-  RadioGroupOperMode->setGeometry(4, 4, 329, 137);
+  RadioGroupOperMode->setGeometry(4, 4, SettingsWidth, 137);
 
   GroupBoxParams =
       new QGroupBox(QStringLiteral("222@Parametrierung der Kommunikation: "), TabSheetSettings);
   GroupBoxParams->setObjectName(QStringLiteral("GroupBoxParams"));
-  GroupBoxParams->setGeometry(4, 144, 329, 53);
+  GroupBoxParams->setGeometry(4, 144, SettingsWidth, 53);
   lblAusgabeintervall =
       NewLabel(QStringLiteral("lblAusgabeintervall"),
                QStringLiteral("234@Intervall bei zykl. Betrieb [ms]"), GroupBoxParams, 8, 27);
@@ -289,15 +292,15 @@ void TFrameDeviceR70::BuildSettingsTab() {
   SpinEditInterval->setObjectName(QStringLiteral("SpinEditInterval"));
   SpinEditInterval->setRange(1, 65535);
   SpinEditInterval->setToolTip(QStringLiteral("[1 .. 65535]"));
-  SpinEditInterval->setGeometry(250, 22, 71, SpinEditInterval->sizeHint().height());
+  SpinEditInterval->setGeometry(SettingsWidth - 79, 22, 71, SpinEditInterval->sizeHint().height());
 
   ButtonWriteSettings = new QPushButton(QStringLiteral("225@Schreiben"), TabSheetSettings);
   ButtonWriteSettings->setObjectName(QStringLiteral("ButtonWriteSettings"));
-  ButtonWriteSettings->setGeometry(4, 204, 329, 25);
+  ButtonWriteSettings->setGeometry(4, 204, SettingsWidth, 25);
   ButtonFactorySettings =
       new QPushButton(QStringLiteral("226@Lade Werkseinstellungen"), TabSheetSettings);
   ButtonFactorySettings->setObjectName(QStringLiteral("ButtonFactorySettings"));
-  ButtonFactorySettings->setGeometry(4, 232, 329, 25);
+  ButtonFactorySettings->setGeometry(4, 232, SettingsWidth, 25);
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
           [this] { ButtonFactorySettingsClick(); });
@@ -590,6 +593,7 @@ void TFrameDeviceR70::RichEditTransOutTextChange() {
        ++i) {
     OutText[i] = RichEditTransOutText->Line(i);
   }
+  FitTranslatedTexts();
   RichEditError->Clear();
   if (!OutText[otInternalError].contains(QLatin1Char('@'))) {
     RichEditError->AddLine(OutText[otInternalError]);
@@ -600,6 +604,17 @@ void TFrameDeviceR70::RichEditTransOutTextChange() {
     if (RadioGroupOperMode->ItemCount() == ModeItemsVQ5.size()) {
       RadioGroupOperMode->SetItem(2, Resources().CatalogueText(232));
     }
+  }
+}
+
+void TFrameDeviceR70::FitTranslatedTexts() {
+  // Some translations are wider than the design: the measured-values group grows with its
+  // labels, its panels with it.
+  const int lLabels = std::max(Label1->sizeHint().width(), Label2->sizeHint().width());
+  const int lWidth = std::max(185, lLabels + 16);
+  GroupBox1->resize(lWidth, GroupBox1->height());
+  for (QWidget* lPanel : {static_cast<QWidget*>(PanelP), static_cast<QWidget*>(PanelPWz)}) {
+    lPanel->resize(lWidth - 16, lPanel->height());
   }
 }
 

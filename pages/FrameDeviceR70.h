@@ -85,6 +85,8 @@ public:
   // The samples the displays average (newest last).
   const QList<double>& MeasVal() const { return mMeasVal; }
   const QList<double>& MeasWz() const { return mMeasWz; }
+  // When the last sample was taken.
+  tDateTime LastSampleTime() const { return mLastTimeValue; }
 
   void SetClock(tClock pClock);
 
@@ -111,6 +113,7 @@ private:
   void PageControlChange();
   void RichEditTransOutTextChange();
   void RichEditTransStringGridInfoChange();
+  void FitTranslatedTexts();
   void SetGridValue(int pRow, const QString& pText);
   void ShowOperatingParams();
   void SettingsFailed(const eError& pError);

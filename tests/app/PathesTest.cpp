@@ -1,5 +1,6 @@
 #include "app/Pathes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -94,6 +95,16 @@ TEST_F(PathesTest, EnsureFolderTexts) {
   tPathes::EnsureFolder(lDeep);
   EXPECT_TRUE(QFileInfo(lDeep).isDir());
   EXPECT_NO_THROW(tPathes::EnsureFolder(lDeep));
+}
+
+TEST_F(PathesTest, ProgramLevelIsTheApplicationName) {
+  const QString lSaved = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName(" Corvane ");
+  tPathes lPathes;
+  lPathes.SetCompanyFolder("HALVEX");
+  const QString lFolder = lPathes.ProgramDataFolder();
+  QCoreApplication::setApplicationName(lSaved);
+  EXPECT_EQ(lFolder, Below("HALVEX/Corvane"));
 }
 
 TEST_F(PathesTest, GlobalObjectIsOne) {
