@@ -137,7 +137,7 @@ void TFrameLoggingOvvw::BuildControls() {
 
   GroupBoxConfigLog = new QGroupBox(QStringLiteral("303@Einstellungen "), this);
   named(GroupBoxConfigLog, "GroupBoxConfigLog");
-  GroupBoxConfigLog->setFixedWidth(230);
+  GroupBoxConfigLog->setFixedWidth(250);
   GroupBoxConfigLog->setFixedHeight(501);
   auto* config = new QVBoxLayout(GroupBoxConfigLog);
 

@@ -307,4 +307,9 @@ TEST_F(tLoggerFixture, ColumnsAndDeviceCountFollowTheActivePressureCurves) {
   AddFrame({2, "T2", "B"});
   EXPECT_EQ(reported, 2);
   EXPECT_EQ(mLogger->Table().ColCount(), 4);
+  mLogger->DelDevice(mFrames[1].get());
+  mFrames.pop_back();
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(mLogger->Table().ColCount(), 3);
+  mLogger->SetOnDeviceCountChanged({});
 }
