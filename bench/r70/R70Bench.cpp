@@ -11,7 +11,7 @@
 #include "serial/PortMap.h"
 #include "sim/SimPort.h"
 #include "sim/SimR70.h"
-#include "tests/r70/PtyLink.h"
+#include "bench/r70/PtyLink.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
