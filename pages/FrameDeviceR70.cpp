@@ -114,9 +114,15 @@ QComboBox* NewUnitBox(const QString& pName, QWidget* pParent, int pLeft, int pTo
   return lBox;
 }
 
+// The text of an error as the user should read it.
+QString ErrorText(const std::exception& pError) {
+  if (const auto* lError = dynamic_cast<const eError*>(&pError)) return lError->Message();
+  return QString::fromUtf8(pError.what());
+}
+
 // A technical error the page cannot handle itself: its text as it stands, in an error box.
 void ReportError(const eError& pError) {
-  Dialogs().Error(pError.Message());
+  Dialogs().Error(ErrorText(pError));
 }
 
 } // namespace
@@ -466,14 +472,15 @@ void TFrameDeviceR70::ShowNewValue() {
     if (mR70ifc->IsWerksDruckActive()) mMeasWz.append(mDeviceInfo->PressureWerkUnit());
     mLastTimeValue = lNow;
   }
+  // Trimmed at once, also while no unit is chosen, so that the lists cannot grow for hours.
+  KeepNewest(mMeasVal);
+  KeepNewest(mMeasWz);
 
   if (ComboBoxUnitMBA->currentText().isEmpty() || ComboBoxUnitMBE->currentText().isEmpty()) {
     PanelPressure->SetCaption(NoValue);
     PanelP->SetCaption(NoValue);
     PanelPWz->SetCaption(NoValue);
   } else {
-    KeepNewest(mMeasVal);
-    KeepNewest(mMeasWz);
     if (!mMeasVal.isEmpty()) {
       const double lMean = Mean(mMeasVal);
       PanelPressure->SetCaption(ConvertedPressure(lMean, ComboBoxUnitMBA->currentText(),
@@ -630,13 +637,13 @@ void TFrameDeviceR70::ShowOperatingParams() {
 }
 
 void TFrameDeviceR70::ButtonWriteSettingsClick() {
-  if (!mR70ifc) return;
+  if (!mR70ifc || FDeviceStatus != dsConnected) return;
   SetDeviceStatus(dsProgramming);
   try {
     mR70ifc->WriteOperatingParam(
         ModeOfItem(mDeviceInfo->DeviceType(), RadioGroupOperMode->ItemIndex()),
         static_cast<quint16>(SpinEditInterval->value()));
-  } catch (const eError& pError) {
+  } catch (const std::exception& pError) {
     SettingsFailed(pError);
     return;
   }
@@ -644,11 +651,11 @@ void TFrameDeviceR70::ButtonWriteSettingsClick() {
 }
 
 void TFrameDeviceR70::ButtonFactorySettingsClick() {
-  if (!mR70ifc) return;
+  if (!mR70ifc || FDeviceStatus != dsConnected) return;
   SetDeviceStatus(dsProgramming);
   try {
     mR70ifc->FactoryOperatingParam();
-  } catch (const eError& pError) {
+  } catch (const std::exception& pError) {
     SettingsFailed(pError);
     return;
   }
@@ -656,10 +663,22 @@ void TFrameDeviceR70::ButtonFactorySettingsClick() {
   SetDeviceStatus(dsConnected);
 }
 
-void TFrameDeviceR70::SettingsFailed(const eError& pError) {
-  // The interface leaves the live exchange stopped after its last attempt: start it again and
-  // return to a working page, then tell the user what went wrong.
-  if (mR70ifc) mR70ifc->SetLiveActive(true);
-  SetDeviceStatus(dsConnected);
-  ReportError(pError);
+void TFrameDeviceR70::SettingsFailed(const std::exception& pError) {
+  // The interface leaves the live exchange stopped after its last attempt. The instrument may
+  // have taken part of the settings: the user sees why, and live values resume so that the
+  // page is usable again (a dead line then ends in the live time-out).
+  if (mR70ifc) {
+    try {
+      mR70ifc->SetLiveActive(true);
+    } catch (const std::exception&) {
+      ReleaseInterface();
+    }
+  }
+  Dialogs().Error(ErrorText(pError), this);
+  if (mR70ifc) {
+    SetDeviceStatus(dsConnected);
+    ShowOperatingParams();
+  } else {
+    SetDeviceStatus(dsDisconnected);
+  }
 }

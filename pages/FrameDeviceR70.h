@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -116,7 +117,7 @@ private:
   void FitTranslatedTexts();
   void SetGridValue(int pRow, const QString& pText);
   void ShowOperatingParams();
-  void SettingsFailed(const eError& pError);
+  void SettingsFailed(const std::exception& pError);
   void ReleaseInterface();
   QString ConvertedPressure(double pBar, const QString& pUnitMBA, const QString& pUnitMBE,
                             bool pWithUnit) const;
