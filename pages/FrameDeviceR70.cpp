@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -152,6 +153,9 @@ void TFrameDeviceR70::BuildComponents() {
   PageControl = new QTabWidget(this);
   PageControl->setObjectName(QStringLiteral("PageControl"));
   PageControl->setIconSize(QSize(32, 32));
+  auto* lLayout = new QVBoxLayout(this);
+  lLayout->setContentsMargins(0, 0, 0, 0);
+  lLayout->addWidget(PageControl);
   BuildInfoTab();
   BuildAdjustTab();
   BuildSettingsTab();
@@ -261,6 +265,10 @@ void TFrameDeviceR70::BuildAdjustTab() {
                       QStringLiteral("203@Justage"));
   // The panel registers itself with the engine, so the page's registration skips it.
   FrameAdjust = new TFrameAdjust(TabSheetJustage);
+  // The panel fills the tab; the measured values are placed over it, beside its controls.
+  auto* lLayout = new QVBoxLayout(TabSheetJustage);
+  lLayout->setContentsMargins(0, 0, 0, 0);
+  lLayout->addWidget(FrameAdjust);
 
   GroupBox1 = new QGroupBox(QStringLiteral("214@Messwerte "), TabSheetJustage);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -310,12 +318,6 @@ void TFrameDeviceR70::BuildSettingsTab() {
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
           [this] { ButtonFactorySettingsClick(); });
-}
-
-void TFrameDeviceR70::resizeEvent(QResizeEvent* pEvent) {
-  TFrameDeviceBase::resizeEvent(pEvent);
-  PageControl->setGeometry(rect());
-  FrameAdjust->setGeometry(TabSheetJustage->rect());
 }
 
 void TFrameDeviceR70::Initialize(std::unique_ptr<iComPort> pCom) {

@@ -95,9 +95,6 @@ public:
   void ButtonWriteSettingsClick();
   void ButtonFactorySettingsClick();
 
-protected:
-  void resizeEvent(QResizeEvent* pEvent) override;
-
 private:
   void BuildComponents();
   void BuildInfoTab();
