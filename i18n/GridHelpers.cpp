@@ -52,9 +52,10 @@ public:
     auto* grid = qobject_cast<QAbstractItemView*>(parent());
     try {
       tHelpObj::StringGridDrawCell(grid, pPainter, pOption, pIndex);
-    } catch (const eError& e) {
-      // An error must not leave a paint event; the cell is drawn plainly and reported once.
-      if (!mReported) qWarning("%s", qPrintable(e.Message()));
+    } catch (const std::exception& e) {
+      // An error must not leave a paint event (a colour hook's included); the cell is drawn
+      // plainly and the error reported once.
+      if (!mReported) qWarning("%s", e.what());
       mReported = true;
       QStyledItemDelegate::paint(pPainter, pOption, pIndex);
     }

@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -186,6 +187,7 @@ void tResources::HarvestForm(QWidget* pForm) {
     if (auto* l = qobject_cast<QLabel*>(c)) RegisterText(k, l->text());
     if (auto* r = qobject_cast<QRadioButton*>(c)) RegisterText(k, r->text());
     if (auto* a = qobject_cast<QAction*>(c)) RegisterText(k, a->text());
+    if (auto* m = qobject_cast<QMenu*>(c)) RegisterText(k, m->title());
     if (auto* bar = qobject_cast<QMenuBar*>(c)) {
       const QList<QAction*> items = bar->actions();
       for (int i = 0; i < items.size(); ++i)
@@ -219,7 +221,12 @@ void tResources::TranslateForm(QWidget* pForm) {
   const QString own = LookupText(formClass + QLatin1Char('.') + pForm->objectName());
   if (!own.isEmpty()) pForm->setWindowTitle(own);
 
-  for (QObject* c : Components(pForm)) {
+  // A change notification may delete components of the form, or the form's registration.
+  QList<QPointer<QObject>> components;
+  for (QObject* c : Components(pForm))
+    components.append(c);
+  for (QObject* c : components) {
+    if (!c) continue;
     if (!mForms.contains(pForm)) return;
     const QString k = KeyOf(pForm, c);
     if (auto* bar = qobject_cast<QMenuBar*>(c)) {
@@ -251,6 +258,7 @@ void tResources::TranslateForm(QWidget* pForm) {
       if (auto* p = qobject_cast<tCaptionPanel*>(c)) p->SetCaption(t);
       if (auto* g = qobject_cast<QGroupBox*>(c)) g->setTitle(t + QLatin1Char(' '));
       if (auto* b = qobject_cast<QCheckBox*>(c)) b->setText(t + QLatin1Char(' '));
+      if (auto* m = qobject_cast<QMenu*>(c)) m->setTitle(t);
       if (QTabWidget* tabs = TabOfPage(c))
         tabs->setTabText(tabs->indexOf(static_cast<QWidget*>(c)), t);
       if (auto* b = qobject_cast<QPushButton*>(c)) b->setText(t);

@@ -62,5 +62,4 @@ void BindMessageSlots(tRichEdit& pList, std::vector<QString>& pSlots) {
       pSlots[static_cast<size_t>(k)] = pList.Line(k);
   };
   pList.SetOnChange(copy);
-  copy();
 }

@@ -1,63 +1,471 @@
 #include "pages/FrameDevice.h"
 
+#include "core/Utils.h"
+#include "i18n/DialogService.h"
+#include "i18n/Resources.h"
+#include "i18n/RichEdit.h"
+#include "pages/FrameDeviceK40.h"
+#include "pages/FrameDeviceR70.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFont>
+#include <QIcon>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <array>
 
-// Interface stage: the search itself follows once the port, the pages and the localisation
-// engine are in place.
 namespace {
+
+// Shared by all frames; replaced by the translated lines of RichEditTransOutText.
+std::array<QString, 3> sOutText = {"Verbindungsaufbau nicht möglich",
+                                   "Schnittstelle existiert nicht.",
+                                   "Schnittstelle ist bereits geöffnet."};
+
 tComPortFactory& PortFactory() {
   static tComPortFactory lFactory;
   return lFactory;
 }
+
+// A probe that got no valid reply. Kept apart from port errors, which end the search.
+CORVANE_DECLARE_ERROR(eProbe)
+
+// Serial-number prefixes of the maker's bridges: HALVEX and R-7X / VQ-5+ written as the
+// hexadecimal codes of their characters, and the plain-text form of the R-7X bridge.
+const QString cPrefixR7xHex = "48414C564558_522D3758_";
+const QString cPrefixR7xText = "HALVEX_R-7X_";
+const QString cPrefixVQ5Hex = "48414C564558_56512D352B_";
+
+constexpr int cSilenceOrdinaryMs = 5000;
+constexpr int cSearchLimitMs = 6000;
+constexpr int cProgressMax = 5100;
+constexpr int cProbeWaitMs = 50;
+
+// Blocks in the event loop for at most a millisecond, so a wait loop neither spins a core nor
+// misses a reply by more than one pass.
+void WaitForEvents() {
+  QTimer lGuard;
+  lGuard.setSingleShot(true);
+  lGuard.start(1);
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// The big connect button: picture above the caption.
+class tConnectButton : public QPushButton {
+public:
+  using QPushButton::QPushButton;
+
+  void SetImages(const QIcon& pEnabled, const QIcon& pDisabled) {
+    mEnabled = pEnabled;
+    mDisabled = pDisabled;
+    update();
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter lPainter(this);
+    QStyleOptionButton lOption;
+    initStyleOption(&lOption);
+    lOption.text.clear();
+    lOption.icon = QIcon();
+    lPainter.drawControl(QStyle::CE_PushButtonBevel, lOption);
+
+    const QIcon& lIcon = isEnabled() ? mEnabled : mDisabled;
+    const QSize lIconSize(32, 32);
+    QFontMetrics lMetrics(font());
+    const int lGap = 2;
+    const int lHeight = lIconSize.height() + lGap + lMetrics.height();
+    const int lTop = (height() - lHeight) / 2;
+    QRect lIconRect((width() - lIconSize.width()) / 2, lTop, lIconSize.width(), lIconSize.height());
+    lIcon.paint(&lPainter, lIconRect);
+    QRect lTextRect(0, lTop + lIconSize.height() + lGap, width(), lMetrics.height());
+    lPainter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    lPainter.drawText(lTextRect, Qt::AlignCenter, text());
+  }
+
+private:
+  QIcon mEnabled;
+  QIcon mDisabled;
+};
+
 } // namespace
 
-void TFrameDevice::SetComPortFactory(tComPortFactory pFactory) { PortFactory() = std::move(pFactory); }
-tComPortFactory TFrameDevice::ComPortFactory() { return PortFactory(); }
-QString TFrameDevice::OutText(int) { return {}; }
+void TFrameDevice::SetComPortFactory(tComPortFactory pFactory) {
+  PortFactory() = std::move(pFactory);
+}
+
+tComPortFactory TFrameDevice::ComPortFactory() {
+  if (PortFactory()) return PortFactory();
+  // The serial port service is not built in yet.
+  return
+      []() -> std::unique_ptr<iComPort> { throw eError("Keine serielle Schnittstelle verfügbar"); };
+}
+
+QString TFrameDevice::OutText(int pIndex) {
+  return pIndex >= 0 && pIndex < int(sOutText.size()) ? sOutText[pIndex] : QString();
+}
 
 TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
-  ButtonConnect = new QPushButton("Verbinden", this);
-  ButtonConnect->setObjectName("ButtonConnect");
+  resize(451, 304);
+
+  auto* lButton = new tConnectButton(this);
+  lButton->setObjectName("ButtonConnect");
+  lButton->setText("101@Verbinden");
+  lButton->setGeometry(3, 7, 434, 73);
+  QFont lFont = lButton->font();
+  lFont.setBold(true);
+  lFont.setPixelSize(13);
+  lButton->setFont(lFont);
+  lButton->SetImages(QIcon(":/images/frame_connect.svg"),
+                     QIcon(":/images/frame_connect_disabled.svg"));
+  ButtonConnect = lButton;
+  connect(ButtonConnect, &QPushButton::clicked, this, [this] { BitBtnConnectClick(); });
+
   ProgressBar = new QProgressBar(this);
   ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setGeometry(3, 86, 433, 20);
+  ProgressBar->setRange(0, 5000);
+  ProgressBar->setTextVisible(false);
   ProgressBar->hide();
+
   TimerConnecting = new QTimer(this);
+  TimerConnecting->setObjectName("TimerConnecting");
   TimerConnecting->setInterval(10);
+
+  RichEditTransOutText =
+      new tRichEdit({"102@Verbindungsaufbau nicht möglich", "103@Schnittstelle existiert nicht.",
+                     "104@Schnittstelle ist bereits geöffnet."},
+                    this);
+  RichEditTransOutText->setObjectName("RichEditTransOutText");
+  RichEditTransOutText->hide();
+  RichEditTransOutText->SetOnChange([this] { RichEditTransOutTextChange(); });
+
+  CheckTranslationLines(*RichEditTransOutText, 3);
+  Resources().AddForm(this);
   FDeviceInfo = std::make_unique<tDeviceInfo>();
 }
 
-TFrameDevice::~TFrameDevice() = default;
+TFrameDevice::~TFrameDevice() {
+  TimerConnecting->stop();
+  DetachTimerHandler();
+  if (mCOM) {
+    mCOM->SetOnTriggerAvail({});
+    mCOM->SetOpen(false);
+    mCOM.reset();
+  }
+  // Pages unregister from the record, so they must go before it; a page released at an
+  // earlier connection may still wait for its deferred deletion.
+  for (TFrameDeviceBase* lPage : findChildren<TFrameDeviceBase*>(Qt::FindDirectChildrenOnly))
+    delete lPage;
+  mFrameDeviceBase = nullptr;
+  FDeviceInfo.reset();
+  if (Resources().IsRegistered(this)) Resources().DeleteForm(this);
+}
+
+void TFrameDevice::RichEditTransOutTextChange() {
+  for (int i = 0; i < RichEditTransOutText->LineCount() && i < int(sOutText.size()); ++i)
+    sOutText[i] = RichEditTransOutText->Line(i);
+}
 
 void TFrameDevice::Initialize(int pComNr) {
   FDeviceInfo->SetComNr(pComNr);
-  ProgressBar->setMaximum(5100);
+  ProgressBar->setMaximum(cProgressMax);
+  SetDeviceStatus(dsDisconnected);
+  mIncludeK40 = true;
+  mIsVQ5 = false;
 }
-void TFrameDevice::Connect() {}
-void TFrameDevice::Disconnect() {}
-void TFrameDevice::GotoDeviceStatus() {}
+
+void TFrameDevice::BitBtnConnectClick() {
+  Connect();
+}
+
+void TFrameDevice::InstallTimerHandler() {
+  if (!mTimerHandler)
+    mTimerHandler =
+        connect(TimerConnecting, &QTimer::timeout, this, [this] { TimerConnectingTimer(); });
+}
+
+void TFrameDevice::DetachTimerHandler() {
+  if (mTimerHandler) disconnect(mTimerHandler);
+  mTimerHandler = {};
+}
+
+void TFrameDevice::Connect() {
+  // A connected instrument keeps its data: only a frame that is about to search clears it.
+  if (FDeviceStatus != dsDisconnected) return;
+  FDeviceInfo->Reset();
+  try {
+    SetDeviceStatus(dsConnecting);
+    ++mConnectGeneration;
+    if (mCOM) {
+      mCOM->SetOnTriggerAvail({});
+      mCOM->SetOpen(false);
+    }
+    mCOM = ComPortFactory()();
+    mCOM->SetAutoOpen(false);
+    mCOM->SetComNumber(FDeviceInfo->ComNr());
+    mCOM->SetBaud(9600);
+    mCOM->SetRTS(true);
+    mCOM->SetDTR(true);
+    mCOM->SetOnTriggerAvail(
+        [this](iComPort* CP, quint16 Count) { ComPortTriggerAvail(CP, Count); });
+    ReleasePage();
+    mCOM->SetOpen(true);
+    mReceived.clear();
+    mAbortConnecting = false;
+    ProgressBar->setValue(0);
+    if (!mInTick) InstallTimerHandler();
+    TimerConnecting->start();
+    mStartTime.start();
+  } catch (const EBadId&) {
+    ShowConnectError(sOutText[1]);
+  } catch (const EAlreadyOpen&) {
+    ShowConnectError(sOutText[2]);
+  } catch (const std::exception&) {
+    ShowConnectError(QString());
+  }
+}
+
+void TFrameDevice::ReleasePage() {
+  if (!mFrameDeviceBase) return;
+  TFrameDeviceBase* lPage = mFrameDeviceBase;
+  mFrameDeviceBase = nullptr;
+  lPage->SetOnDeviceStatusChanged({});
+  lPage->SetOnTimeOut({});
+  if (lPage->Connected()) lPage->SetConnected(false);
+  lPage->hide();
+  // Deferred: this may run inside a notification of the page itself.
+  lPage->deleteLater();
+}
+
+void TFrameDevice::ShowConnectError(const QString& pDetail) {
+  Disconnect();
+  const QString lSuffix = pDetail.isEmpty() ? QString("!") : ": " + pDetail;
+  Dialogs().Error(QString::asprintf(qPrintable(sOutText[0] + lSuffix), FDeviceInfo->ComNr()), this);
+}
+
+void TFrameDevice::ComPortTriggerAvail(iComPort* CP, quint16 Count) {
+  for (int i = 0; i < Count; ++i)
+    mReceived.append(char(CP->ReadByte()));
+}
+
+bool TFrameDevice::SearchCancelled(quint64 pGeneration) const {
+  return mAbortConnecting || pGeneration != mConnectGeneration || !mCOM;
+}
+
+QByteArray TFrameDevice::SendProbe(bool pAutoBaud, const QByteArray& pRequest,
+                                   const QByteArray& pExpectedStart, int pDataLength) {
+  const quint64 lGeneration = mConnectGeneration;
+  if (SearchCancelled(lGeneration)) throw eProbe("Timeout!");
+  mCOM->ClearReceive();
+  mCOM->ClearTransmit();
+  if (pAutoBaud) mCOM->SendByte(0x55);
+  mCOM->SendBytes(pRequest);
+  mCOM->SendByte(CalcChecksum(pRequest));
+  mCOM->SendByte(0x0D);
+
+  mReceived.clear();
+  Delay(cProbeWaitMs, true);
+  QElapsedTimer lWait;
+  lWait.start();
+  const int lWanted = pExpectedStart.size() + pDataLength + 2;
+  QByteArray lReply;
+  bool lComplete = false;
+  for (;;) {
+    QCoreApplication::processEvents();
+    lReply = mReceived;
+    lComplete = lReply.size() >= lWanted;
+    if (lComplete || lWait.elapsed() > cProbeWaitMs || SearchCancelled(lGeneration)) break;
+    WaitForEvents();
+  }
+  if (SearchCancelled(lGeneration) || !lComplete || !lReply.startsWith(pExpectedStart))
+    throw eProbe("Timeout!");
+  if (CalcChecksum(lReply) != 0xF3) throw eProbe("Checksumme fehlerhaft");
+  return lReply.mid(pExpectedStart.size(), pDataLength);
+}
+
+bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud) {
+  // Port errors are not caught here: they end the search.
+  try {
+    mReceived.clear();
+    mCOM->SetBaud(pBaud);
+    // Wakes an instrument that sleeps in the K40 poll mode; its answer does not matter.
+    for (int i = 0; i < 3; ++i) {
+      QCoreApplication::processEvents();
+      try {
+        SendProbe(pAutoBaud, QByteArray("SO\xFF", 3), QByteArray("so\xFF", 3), 0);
+        break;
+      } catch (const eProbe&) {
+      }
+    }
+    Delay(100, true);
+    SendProbe(pAutoBaud, QByteArray("MA\x00", 3), QByteArray("\x03", 1), 5);
+  } catch (const eProbe&) {
+    return false;
+  }
+  if (mAbortConnecting) return false;
+  auto* lPage = new TFrameDeviceR70(this, FDeviceInfo.get());
+  lPage->hide();
+  lPage->SetAutoBaud(pAutoBaud);
+  mFrameDeviceBase = lPage;
+  FDeviceInfo->SetDeviceType(mIsVQ5 ? dtVQ5 : dtR7x);
+  return true;
+}
+
+bool TFrameDevice::ProbeK40() {
+  mCOM->SetBaud(9600);
+  tDeviceType lType = dtNone;
+  try {
+    SendProbe(false, "TYP", QByteArray("\x0A", 1), 1);
+    lType = dtR2x;
+  } catch (const eProbe&) {
+    try {
+      SendProbe(false, QByteArray("SO\xFF", 3), QByteArray("so\xFF", 3), 0);
+      lType = dtK4xP;
+    } catch (const eProbe&) {
+      return false;
+    }
+  }
+  if (mAbortConnecting) return false;
+  FDeviceInfo->SetDeviceType(lType);
+  auto* lPage = new TFrameDeviceK40(this, FDeviceInfo.get());
+  lPage->hide();
+  mFrameDeviceBase = lPage;
+  return true;
+}
+
+void TFrameDevice::TimerConnectingTimer() {
+  DetachTimerHandler();
+  mInTick = true;
+  const quint64 lGeneration = mConnectGeneration;
+  QString lPortError;
+  bool lFound = false;
+  if (mAbortConnecting) {
+    StopSearch();
+  } else {
+    try {
+      if (mStartTime.elapsed() > cSilenceOrdinaryMs || !mIncludeK40) {
+        lFound = ProbeR7x(9600, true) || (!SearchCancelled(lGeneration) && ProbeR7x(9600, false)) ||
+                 (!SearchCancelled(lGeneration) && ProbeR7x(115200, false));
+        if (!lFound && mIncludeK40 && !SearchCancelled(lGeneration)) lFound = ProbeK40();
+      }
+    } catch (const std::exception& e) {
+      // A port that fails (pulled cable, refused baud rate) ends the search like its time
+      // limit; the port's own text tells the user why.
+      lFound = false;
+      lPortError = QString::fromUtf8(e.what());
+      if (const auto* lError = dynamic_cast<const eError*>(&e)) lPortError = lError->Message();
+    }
+    if (lGeneration != mConnectGeneration) {
+      // A new connection was started meanwhile; it runs its own search.
+      if (lFound) ReleasePage();
+      mInTick = false;
+      if (TimerConnecting->isActive()) InstallTimerHandler();
+      return;
+    }
+    if (lFound && mAbortConnecting) {
+      // The user disconnected while the instrument answered.
+      ReleasePage();
+      lFound = false;
+    }
+    if (lFound) {
+      HandOver();
+    } else if (!lPortError.isEmpty() || mStartTime.elapsed() > cSearchLimitMs) {
+      const bool lReport = !mAbortConnecting;
+      StopSearch();
+      if (lReport) {
+        const QString lSuffix = lPortError.isEmpty() ? QString("!") : ": " + lPortError;
+        Dialogs().Error(QString::asprintf(qPrintable(sOutText[0] + lSuffix), FDeviceInfo->ComNr()),
+                        this);
+      }
+    }
+  }
+  if (mStartTime.isValid())
+    ProgressBar->setValue(int(std::min<qint64>(mStartTime.elapsed() % 86400000, cProgressMax)));
+  mInTick = false;
+  if (TimerConnecting->isActive()) InstallTimerHandler();
+}
+
+void TFrameDevice::StopSearch() {
+  TimerConnecting->stop();
+  if (mCOM) {
+    mCOM->SetOnTriggerAvail({});
+    mCOM->SetOpen(false);
+    mCOM.reset();
+  }
+  SetDeviceStatus(dsDisconnected);
+  mAbortConnecting = true;
+}
+
+void TFrameDevice::HandOver() {
+  TimerConnecting->stop();
+  mAbortConnecting = true;
+  TFrameDeviceBase* lPage = mFrameDeviceBase;
+  lPage->SetDeviceStatus(FDeviceStatus);
+  lPage->SetOnDeviceStatusChanged([this](tDeviceStatus v) { PageDeviceStatusChanged(v); });
+  lPage->SetOnTimeOut([this](QObject* Sender) { PageTimeOut(Sender); });
+  lPage->Initialize(std::move(mCOM));
+  lPage->setGeometry(rect());
+  lPage->show();
+  lPage->raise();
+  lPage->SetConnected(true);
+}
+
+void TFrameDevice::resizeEvent(QResizeEvent* pEvent) {
+  QWidget::resizeEvent(pEvent);
+  if (mFrameDeviceBase) mFrameDeviceBase->setGeometry(rect());
+  ButtonConnect->setGeometry(3, 7, std::max(width() - 17, 40), 73);
+  ProgressBar->setGeometry(3, 86, std::max(width() - 18, 40), 20);
+}
+
+void TFrameDevice::Disconnect() {
+  if (FDeviceStatus != dsConnecting && FDeviceStatus != dsConnected &&
+      FDeviceStatus != dsInternalError)
+    return;
+  if (mCOM) {
+    mCOM->SetOnTriggerAvail({});
+    mCOM->SetOpen(false);
+  }
+  mAbortConnecting = true;
+  if (mFrameDeviceBase) mFrameDeviceBase->SetConnected(false);
+  SetDeviceStatus(dsDisconnected);
+}
+
+void TFrameDevice::GotoDeviceStatus() {
+  switch (FDeviceStatus) {
+  case dsDisconnected:
+    Connect();
+    break;
+  case dsLogging:
+  case dsAdjusting:
+  case dsProgramming:
+  case dsInternalError:
+    if (mFrameDeviceBase) mFrameDeviceBase->GotoDeviceStatus();
+    break;
+  default:
+    break;
+  }
+}
+
 void TFrameDevice::SetDeviceStatus(tDeviceStatus pValue) {
   if (pValue == FDeviceStatus) return;
   FDeviceStatus = pValue;
   ButtonConnect->setEnabled(pValue == dsDisconnected);
   ProgressBar->setVisible(pValue == dsConnecting);
+  if (mFrameDeviceBase) mFrameDeviceBase->SetDeviceStatus(pValue);
   if (FOnDeviceStatusChanged) FOnDeviceStatusChanged(pValue);
 }
-void TFrameDevice::resizeEvent(QResizeEvent* pEvent) { QWidget::resizeEvent(pEvent); }
-void TFrameDevice::BitBtnConnectClick() {}
-void TFrameDevice::TimerConnectingTimer() {}
-void TFrameDevice::ComPortTriggerAvail(iComPort*, quint16) {}
-QByteArray TFrameDevice::SendProbe(bool, const QByteArray&, const QByteArray&, int) { return {}; }
-bool TFrameDevice::ProbeR7x(int, bool) { return false; }
-bool TFrameDevice::ProbeK40() { return false; }
-void TFrameDevice::HandOver() {}
-void TFrameDevice::StopSearch() {}
-void TFrameDevice::ShowConnectError(const QString&) {}
-void TFrameDevice::PageDeviceStatusChanged(tDeviceStatus) {}
-void TFrameDevice::PageTimeOut(QObject*) {}
-void TFrameDevice::RichEditTransOutTextChange() {}
-void TFrameDevice::ReleasePage() {}
-void TFrameDevice::InstallTimerHandler() {}
-void TFrameDevice::DetachTimerHandler() {}
-bool TFrameDevice::SearchCancelled(quint64) const { return true; }
+
+void TFrameDevice::PageDeviceStatusChanged(tDeviceStatus pDeviceStatus) {
+  SetDeviceStatus(pDeviceStatus);
+}
+
+void TFrameDevice::PageTimeOut(QObject*) {
+  SetDeviceStatus(dsDisconnected);
+}

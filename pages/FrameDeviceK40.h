@@ -76,8 +76,12 @@ public:
   void ButtonWriteSettingsClick();
   void ButtonFactorySettingsClick();
 
+protected:
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
 private:
   void BuildComponents();
+  void ArrangeGroups();
   void ShowValues();
   void ComboBoxUnitChange();
   void InterfaceTimedOut();
@@ -100,5 +104,8 @@ private:
   // Messages 213 and 230, German until the first translation.
   std::array<QString, 2> mOutText = {"Verbindungsaufbau gescheitert!",
                                      "Die Versorgungsspannung ist zu gering!"};
+  // Set while the instrument is being read; a disconnection meanwhile is noted in
+  // mAbortConnect and carried out when the reading returns.
   bool mConnecting = false;
+  bool mAbortConnect = false;
 };

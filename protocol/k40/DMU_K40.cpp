@@ -3,6 +3,7 @@
 #include "core/Utils.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <cmath>
@@ -80,8 +81,12 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
   mComObj->SendByte(0x0D);
 
   mReceived.clear();
-  // Nothing to wait for: the request is out, no reply is expected.
-  if (pDataLength == -2 && pPrefix.isEmpty()) return QByteArray();
+  // No reply is expected. Still let the frame leave the line before returning: the next
+  // request starts by clearing the transmit buffer and would otherwise discard it unsent.
+  if (pDataLength == -2 && pPrefix.isEmpty()) {
+    WaitLineTime(int(pCmd.size()) + 2);
+    return QByteArray();
+  }
   const tDateTime t0 = NowDateTime();
   const tDateTime timeout = MSecToDateTime(cReplyTimeoutMs);
   const int total = pDataLength + int(pPrefix.size()) + 2;
@@ -111,6 +116,20 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
     if (IsTimeElapsed(t0, timeout)) break;
   }
   throw eError(QStringLiteral("Timeout!"));
+}
+
+void tDMU_K40::WaitLineTime(int pBytes) {
+  const int baud = mComObj->Baud() > 0 ? mComObj->Baud() : 9600;
+  const qint64 lineMs = (qint64(pBytes) * 10 * 1000 + baud - 1) / baud + 2;
+  const std::shared_ptr<bool> alive = mAlive;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer guard;
+  guard.start(1);
+  while (clock.elapsed() < lineMs) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!*alive) return;
+  }
 }
 
 void tDMU_K40::ReadRange(float& pMBA, float& pMBE, quint8& pUnit, tDruckKennung& pDruckkennung) {

@@ -49,6 +49,8 @@ private:
   QByteArray Transact(const QByteArray& pCmd, const QByteArray& pPrefix, int pDataLength,
                       bool pAtEnd);
   void TriggerAvail(iComPort* pCP, quint16 pCount);
+  // Pumps events for as long as pBytes take on the line at the port's rate.
+  void WaitLineTime(int pBytes);
 
   std::unique_ptr<iComPort> mComObj;
   QByteArray mReceived;

@@ -398,8 +398,15 @@ QString tDMU_K40ifc::MonthYearText(int pMonth, int pYear) {
   const QDate date2(pYear + 3300, pMonth, 22);
   if (!date1.isValid())
     throw eConvertError(QStringLiteral("Ungültiges Argument für Datumsverschlüsselung"));
-  const QString d1 = FormatShortDate(FromQDate(date1));
-  const QString d2 = FormatShortDate(FromQDate(date2));
+  // The year 3300 + year is there to be cut out again by its "33". A two-digit year format
+  // would show only the instrument's year, and cutting "33" out of it would break 2033; so
+  // the year is always written with four digits.
+  QString format = ShortDateFormat();
+  if (!format.contains(QStringLiteral("yyyy")))
+    format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  const QLocale locale;
+  const QString d1 = locale.toString(date1, format);
+  const QString d2 = locale.toString(date2, format);
   QString merged;
   for (int i = 0; i < d1.size(); ++i)
     merged += (i < d2.size() && d1[i] == d2[i]) ? d1[i] : QChar('x');

@@ -52,8 +52,9 @@ void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArra
   // Exact length: a stray byte in the same read as the last one spoils the reply.
   const qsizetype wanted = pExpectedStart.size() + pDataLength + 2;
   bool complete = false;
+  tR70Waiter waiter;
   do {
-    R70WaitForEvents();
+    waiter.Pass();
     pReply = mRxData;
     complete = pReply.size() == wanted;
   } while (!complete && !IsTimeElapsed(start, limit));

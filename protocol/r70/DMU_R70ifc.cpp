@@ -56,7 +56,15 @@ tDMU_R70ifc::tDMU_R70ifc(std::unique_ptr<iComPort> pComObj, const bool pAutoBaud
 }
 
 tDMU_R70ifc::~tDMU_R70ifc() {
-  mTimer.reset();
+  if (mTimer) {
+    mTimer->stop();
+    if (mInTimerTick) {
+      // Released from inside the timer's own signal: the timer must outlive that call.
+      mTimer->disconnect();
+      mTimer.release()->deleteLater();
+    }
+    mTimer.reset();
+  }
   if (mCOM) {
     mCOM->SetOnTriggerAvail({});
     try {
@@ -219,6 +227,8 @@ void tDMU_R70ifc::SetTimerHandler(tTimerHandler pHandler) {
 }
 
 void tDMU_R70ifc::TimerTick() {
+  const std::weak_ptr<bool> alive = mAlive;
+  mInTimerTick = true;
   switch (mTimerHandler) {
   case tTimerHandler::LiveTimer:
     LiveTimer();
@@ -229,6 +239,8 @@ void tDMU_R70ifc::TimerTick() {
   case tTimerHandler::None:
     break;
   }
+  if (alive.expired()) return;
+  mInTimerTick = false;
 }
 
 void tDMU_R70ifc::LiveTimer() {
@@ -249,7 +261,9 @@ void tDMU_R70ifc::LiveTimeout() {
   if (!IsTimeElapsed(mSendTime, MSecToDateTime(cLiveReplyTimeoutMs))) return;
   mTimerEnabled = false;
   mTimer->stop();
-  if (FOnTimeOut) FOnTimeOut();
+  // A copy: the handler may release this object, and with it the handler itself.
+  const std::function<void()> handler = FOnTimeOut;
+  if (handler) handler();
 }
 
 void tDMU_R70ifc::SendLive(const QByteArray& pRequest, const QByteArray& pExpectedStart,
@@ -284,7 +298,8 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
     // The request stays outstanding, so the time-out follows. Not thrown: an exception
     // through the event loop would not reach the application's handler.
     const eError error(QStringLiteral("Checksumme fehlerhaft"));
-    if (FOnLiveError) FOnLiveError(error);
+    const std::function<void(const eError&)> handler = FOnLiveError;
+    if (handler) handler(error);
     return;
   }
 
@@ -322,7 +337,8 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
   // exchange finds no request outstanding.
   mExpectedRecStart.clear();
   SetTimerHandler(tTimerHandler::LiveTimer);
-  if (changed && FOnNewValue) FOnNewValue();
+  const std::function<void()> handler = FOnNewValue;
+  if (changed && handler) handler();
 }
 
 void tDMU_R70ifc::SetLiveActive(bool pOn) {
@@ -335,12 +351,15 @@ void tDMU_R70ifc::SetLiveActive(bool pOn) {
   }
   mTimerEnabled = false;
   mTimer->stop();
-  while (!mExpectedRecStart.isEmpty()) {
-    if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
-      mExpectedRecStart.clear();
-      break;
+  if (!mExpectedRecStart.isEmpty()) {
+    tR70Waiter waiter;
+    while (!mExpectedRecStart.isEmpty()) {
+      if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
+        mExpectedRecStart.clear();
+        break;
+      }
+      waiter.Pass();
     }
-    R70WaitForEvents();
   }
   mTimerHandler = tTimerHandler::None;
   mCOM->SetOnTriggerAvail(mSaveTriggerAvail);

@@ -96,6 +96,10 @@ private:
   TTriggerAvailEvent mSaveTriggerAvail;
   tDeviceInfo* mDeviceInfo = nullptr;
   bool mAutoBaud;
+  // The page may release this object from inside a handler it is called from (the time-out
+  // leads to a disconnect); these let the tick notice that and leave the timer to die later.
+  std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
+  bool mInTimerTick = false;
 
   std::function<void()> FOnTimeOut;
   std::function<void()> FOnNewValue;

@@ -1,13 +1,17 @@
 #pragma once
-// One bounded pass of the event loop for the R70 waiting loops: blocks until an event arrives
-// or 1 ms has passed, so a reply is seen within one pass without spinning a core.
+// Bounded passes of the event loop for the R70 waiting loops: each pass blocks until an event
+// arrives (a reply's notification wakes it at once) or the next tick of a 1 ms timer, so a
+// reply is seen within one pass and the time-out is checked every millisecond without
+// spinning a core. One timer serves the whole wait.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
-inline void R70WaitForEvents() {
-  QTimer guard;
-  guard.setSingleShot(true);
-  guard.start(1);
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+class tR70Waiter {
+public:
+  tR70Waiter() { mTick.start(1); }
+  void Pass() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+
+private:
+  QTimer mTick;
+};

@@ -160,3 +160,13 @@ TEST(GridHelpers, DestroyedGridLeavesNoRegistrationBehind) {
   table.reset();
   EXPECT_FALSE(IsStringGridRegistered(old));
 }
+
+TEST(GridHelpers, FailingColourHookDoesNotEscapeThePaintEvent) {
+  auto table = MakeTable(2);
+  RegisterStringGrid(table.get(), Odd, Even,
+                     [](QAbstractItemView*, int, int, tGridDrawState, QColor&, QColor&) {
+                       throw eError("hook failed");
+                     });
+  table->show();
+  EXPECT_NO_THROW(table->viewport()->grab());
+}

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -98,8 +99,10 @@ public:
     bar->addMenu(QStringLiteral("?"));
     setMenuBar(bar);
     Bar = bar;
+    Popup = Named(new QMenu(QString::fromUtf8("2@Hinzufügen"), this), "MenuAddDevice");
   }
   QMenuBar* Bar;
+  QMenu* Popup;
 };
 
 class TFormAskSample : public QDialog {
@@ -326,6 +329,7 @@ TEST_F(ResourcesTest, MenuBarItemsAreTranslatedByPositionAndFormCaptionByOwnKey)
   EXPECT_EQ(items[0]->text(), "Instrument");
   EXPECT_EQ(items[1]->text(), "Language");
   EXPECT_EQ(items[2]->text(), "?");
+  EXPECT_EQ(form.Popup->title(), "Add");
   EXPECT_EQ(form.windowTitle(), "Corvane");
   EXPECT_EQ(ask.windowTitle(), "Confirmation");
   EXPECT_TRUE(mRes.CompIdx().contains("TFormAskSample.FormAskSample=501"));
@@ -392,12 +396,27 @@ TEST_F(ResourcesTest, FormLeftUntranslatedAfterDeleteAndForgottenWhenDestroyedRe
   mRes.SetLanguage(laGerman);
 }
 
+TEST_F(ResourcesTest, ChangeHandlerDeletingLaterComponentsDuringTranslationIsSafe) {
+  TFrameSample frame;
+  mRes.AddForm(&frame);
+  frame.OutText->SetOnChange([&frame] {
+    delete frame.Error;
+    frame.Error = nullptr;
+  });
+  mRes.SetLanguage(laEnglish);
+  EXPECT_EQ(frame.Error, nullptr);
+  EXPECT_EQ(frame.OutText->Line(0), "Connection failed!");
+  mRes.DeleteForm(&frame);
+}
+
 TEST_F(ResourcesTest, HiddenListFeedsMessageSlotsOnEveryChange) {
   TFrameSample frame;
   std::vector<QString> messageSlots = {"Verbindungsaufbau gescheitert!",
                                        "Die Versorgungsspannung ist zu gering!"};
   BindMessageSlots(*frame.OutText, messageSlots);
+  EXPECT_EQ(messageSlots[0], "Verbindungsaufbau gescheitert!");
   EXPECT_NO_THROW(CheckTranslationLines(*frame.OutText, 2));
+  messageSlots[1] = "nicht kopiert";
   mRes.AddForm(&frame);
   EXPECT_EQ(messageSlots[1], "Die Versorgungsspannung ist zu gering!");
   mRes.SetLanguage(laEnglish);

@@ -291,6 +291,29 @@ TEST(R70DeviceInterface, SilentInstrumentRaisesTheTimeOutOnceAndStopsAsking) {
   EXPECT_EQ(b.Sim().Requests().size(), requests);
 }
 
+TEST(R70DeviceInterface, TimeOutHandlerMayReleaseTheInterface) {
+  // The page disconnects on the time-out, releasing the interface from inside its timer.
+  tIfcBench b;
+  b.Initialize();
+  auto counts = b.Line.Counts;
+  b.Ifc->SetOnTimeOut([&] { b.Ifc.reset(); });
+  ASSERT_TRUE(WaitUntil([&] { return b.LiveRequests().size() >= 3; }));
+  b.Line.SetFaults([](tSimFaults& f) { f.Silent = true; });
+  ASSERT_TRUE(WaitUntil([&] { return !b.Ifc; }, 3000));
+  PumpMs(30);
+  EXPECT_EQ(counts->Closed, 1);
+  EXPECT_EQ(counts->Destroyed, 1);
+}
+
+TEST(R70DeviceInterface, NewValueHandlerMayReleaseTheInterface) {
+  tIfcBench b;
+  b.Initialize();
+  b.Ifc->SetOnNewValue([&] { b.Ifc.reset(); });
+  ASSERT_TRUE(WaitUntil([&] { return !b.Ifc; }, 3000));
+  PumpMs(30);
+  EXPECT_EQ(b.Line.Counts->Destroyed, 1);
+}
+
 TEST(R70DeviceInterface, CorruptLiveReplyIsReportedAndEndsInTheTimeOut) {
   tIfcBench b;
   b.Initialize();
@@ -431,7 +454,7 @@ TEST(R70DeviceInterface, SixthFailedAttemptIsPassedOnAndLiveStaysStopped) {
     PumpMs(50);
     if (c.Succeeds) {
       EXPECT_EQ(b.Sim().OpInterval(), 250);
-      EXPECT_GT(b.LiveRequests().size(), live);
+      EXPECT_TRUE(WaitUntil([&] { return b.LiveRequests().size() > live; }));
     } else {
       EXPECT_EQ(error, "Fehler beim Schreiben des EEPROM: Checksumme fehlerhaft");
       EXPECT_EQ(b.LiveRequests().size(), live);

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <pty.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -135,14 +136,24 @@ public:
     mNotifier = std::make_unique<QSocketNotifier>(mMaster, QSocketNotifier::Read);
     QObject::connect(mNotifier.get(), &QSocketNotifier::activated, mNotifier.get(),
                      [this] { FromProgram(); });
-    mTimer.setTimerType(Qt::PreciseTimer);
-    mTimer.setSingleShot(true);
-    QObject::connect(&mTimer, &QTimer::timeout, &mTimer, [this] { Deliver(); });
+    // A timerfd wakes at the byte's due time to the microsecond; millisecond timers would
+    // add up to a millisecond to every frame and distort the measured line rate.
+    mTimerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    mTimerNotifier = std::make_unique<QSocketNotifier>(mTimerFd, QSocketNotifier::Read);
+    QObject::connect(mTimerNotifier.get(), &QSocketNotifier::activated, mTimerNotifier.get(),
+                     [this] {
+                       quint64 expirations;
+                       if (::read(mTimerFd, &expirations, sizeof expirations) < 0) {
+                       }
+                       Deliver();
+                     });
     mInstrument->OnTransmit = [this](const QByteArray& pFrame) { ToProgram(pFrame); };
   }
   ~tPtyInstrumentServer() {
     if (mInstrument) mInstrument->OnTransmit = nullptr;
     mNotifier.reset();
+    mTimerNotifier.reset();
+    if (mTimerFd >= 0) ::close(mTimerFd);
     if (mMaster >= 0) ::close(mMaster);
     if (mSlave >= 0) ::close(mSlave);
   }
@@ -199,8 +210,11 @@ private:
     qint64 next = mQueue.front().DueNs;
     for (const tByte& b : mQueue)
       next = qMin(next, b.DueNs);
-    const qint64 waitNs = next - mClock.nsecsElapsed();
-    mTimer.start(int(qMax<qint64>(0, (waitNs + 999'999) / 1'000'000)));
+    const qint64 waitNs = qMax<qint64>(1000, next - mClock.nsecsElapsed());
+    itimerspec spec{};
+    spec.it_value.tv_sec = time_t(waitNs / 1'000'000'000);
+    spec.it_value.tv_nsec = long(waitNs % 1'000'000'000);
+    timerfd_settime(mTimerFd, 0, &spec, nullptr);
   }
   void Deliver() {
     const qint64 now = mClock.nsecsElapsed();
@@ -229,7 +243,8 @@ private:
   QByteArray mPath;
   std::unique_ptr<QSocketNotifier> mNotifier;
   QElapsedTimer mClock;
-  QTimer mTimer;
+  int mTimerFd = -1;
+  std::unique_ptr<QSocketNotifier> mTimerNotifier;
   std::deque<tByte> mQueue;
   qint64 mTxFreeNs = 0;
   qint64 mRxFreeNs = 0;

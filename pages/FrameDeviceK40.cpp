@@ -1,0 +1,584 @@
+#include "pages/FrameDeviceK40.h"
+
+#include "core/Format.h"
+#include "core/Types.h"
+#include "core/Utils.h"
+#include "i18n/CaptionPanel.h"
+#include "i18n/DialogService.h"
+#include "i18n/GridHelpers.h"
+#include "i18n/Look.h"
+#include "i18n/RadioGroup.h"
+#include "i18n/Resources.h"
+#include "i18n/RichEdit.h"
+#include "pages/FrameAdjust.h"
+#include "protocol/k40/DMU_K40ifc.h"
+#include "serial/ComPortIntf.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+const QString cNoValue = "- - -";
+constexpr int cGridRows = 8;
+enum { riType, riRange, riSignal, riAccuracy, riHeadNr, riLastCalib, riProduction, riFirmware };
+
+QLabel* MakeLabel(const QString& pName, const QString& pCaption, QWidget* pParent, int pLeft,
+                  int pTop) {
+  auto* lLabel = new QLabel(pCaption, pParent);
+  lLabel->setObjectName(pName);
+  lLabel->move(pLeft, pTop);
+  return lLabel;
+}
+
+tCaptionPanel* MakeValuePanel(const QString& pName, QWidget* pParent, const QRect& pRect,
+                              const QColor& pTextColor, int pPixelSize) {
+  auto* lPanel = new tCaptionPanel(cNoValue, pParent);
+  lPanel->setObjectName(pName);
+  lPanel->setGeometry(pRect);
+  Look::ValuePanel(lPanel, pTextColor, pPixelSize);
+  return lPanel;
+}
+
+QGroupBox* MakeGroup(const QString& pName, const QString& pCaption, QWidget* pParent,
+                     const QRect& pRect) {
+  auto* lGroup = new QGroupBox(pCaption, pParent);
+  lGroup->setObjectName(pName);
+  lGroup->setGeometry(pRect);
+  return lGroup;
+}
+
+QPushButton* MakeButton(const QString& pName, const QString& pCaption, QWidget* pParent,
+                        const QRect& pRect) {
+  auto* lButton = new QPushButton(pCaption, pParent);
+  lButton->setObjectName(pName);
+  lButton->setGeometry(pRect);
+  return lButton;
+}
+
+// The text of an error as the user should read it.
+QString ErrorText(const std::exception& e) {
+  if (const auto* lError = dynamic_cast<const eError*>(&e)) return lError->Message();
+  return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+TFrameDeviceK40::TFrameDeviceK40(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
+    : TFrameDeviceBase(AOwner), mDeviceInfo(pDeviceInfo) {
+  BuildComponents();
+
+  // The unit box is filled before the record's first notification, which selects the range
+  // unit and appends the output-signal entry.
+  for (const tUnitCode& lCode : UnitCodeTable)
+    ComboBoxUnitMBE->addItem(PressureUnitNames[lCode.Unit]);
+  ComboBoxUnitMBE->addItem("%");
+  mItemIdxAnalog = -1;
+  ComboBoxTempUnit->setCurrentIndex(0);
+
+  mDeviceInfo->AddEvent(tNotifyEvent(this, &TFrameDeviceK40::InfoChanged));
+  FrameAdjust->SetDeviceInfo(mDeviceInfo);
+  ClearGridSelection(StringGridInfo);
+
+  CheckTranslationLines(*RichEditTransOutText, 2);
+  Resources().AddForm(this);
+
+  connect(ComboBoxUnitMBE, &QComboBox::currentIndexChanged, this, [this] { ComboBoxUnitChange(); });
+  connect(ComboBoxTempUnit, &QComboBox::currentIndexChanged, this,
+          [this] { ComboBoxUnitChange(); });
+  connect(PageControl, &QTabWidget::currentChanged, this, [this] { PageControlChange(); });
+  connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
+  connect(ButtonFactorySettings, &QPushButton::clicked, this,
+          [this] { ButtonFactorySettingsClick(); });
+
+  // A page starts disconnected: nothing but the tabs and the grid is usable yet.
+  EnablePageControls(false);
+  EnableSettingsControls(false);
+}
+
+TFrameDeviceK40::~TFrameDeviceK40() {
+  mDeviceInfo->DeleteEvent(tNotifyEvent(this, &TFrameDeviceK40::InfoChanged));
+  if (Resources().IsRegistered(this)) Resources().DeleteForm(this);
+  FrameAdjust->SetOnAdjustAction({});
+  FrameAdjust->SetOnDeviceStatusChanged({});
+  mK40ifc.reset();
+}
+
+void TFrameDeviceK40::BuildComponents() {
+  resize(451, 304);
+  auto* lPageLayout = new QVBoxLayout(this);
+  lPageLayout->setContentsMargins(0, 0, 0, 0);
+  PageControl = new QTabWidget(this);
+  lPageLayout->addWidget(PageControl);
+  PageControl->setObjectName("PageControl");
+  PageControl->setIconSize(QSize(32, 32));
+
+  // Information
+  TabSheetInfo = new QWidget;
+  TabSheetInfo->setObjectName("TabSheetInfo");
+  PageControl->addTab(TabSheetInfo, QIcon(":/images/frame_tab_info.svg"), "201@Information");
+
+  GroupBoxDruck = MakeGroup("GroupBoxDruck", "204@Druck ", TabSheetInfo, {0, 4, 265, 77});
+  PanelPressure =
+      MakeValuePanel("PanelPressure", GroupBoxDruck, {8, 20, 165, 49}, Look::PressureText, 16);
+  ComboBoxUnitMBE = new QComboBox(GroupBoxDruck);
+  ComboBoxUnitMBE->setObjectName("ComboBoxUnitMBE");
+  ComboBoxUnitMBE->setGeometry(176, 32, 81, ComboBoxUnitMBE->sizeHint().height());
+  ComboBoxUnitMBE->setMaxVisibleItems(16);
+  Look::ValueComboBox(ComboBoxUnitMBE, Look::PressureText);
+
+  GroupBoxTemperatur =
+      MakeGroup("GroupBoxTemperatur", "205@Temperatur ", TabSheetInfo, {0, 84, 265, 77});
+  PanelTemperature = MakeValuePanel("PanelTemperature", GroupBoxTemperatur, {8, 20, 165, 49},
+                                    Look::TemperatureText, 16);
+  ComboBoxTempUnit = new QComboBox(GroupBoxTemperatur);
+  ComboBoxTempUnit->setObjectName("ComboBoxTempUnit");
+  for (const QString& lUnit : TemperatureUnitNames)
+    ComboBoxTempUnit->addItem(lUnit);
+  ComboBoxTempUnit->setGeometry(176, 32, 81, ComboBoxTempUnit->sizeHint().height());
+  Look::ValueComboBox(ComboBoxTempUnit, Look::TemperatureText);
+
+  StringGridInfo = new QTableWidget(cGridRows, 2, TabSheetInfo);
+  StringGridInfo->setObjectName("StringGridInfo");
+  StringGridInfo->setGeometry(276, 8, 305, cGridRows * 20 + 2 * StringGridInfo->frameWidth());
+  StringGridInfo->horizontalHeader()->setStretchLastSection(true);
+  StringGridInfo->horizontalHeader()->hide();
+  StringGridInfo->verticalHeader()->hide();
+  StringGridInfo->horizontalHeader()->setMinimumSectionSize(20);
+  StringGridInfo->verticalHeader()->setMinimumSectionSize(16);
+  for (int c = 0; c < 2; ++c)
+    StringGridInfo->setColumnWidth(c, 150);
+  for (int r = 0; r < cGridRows; ++r) {
+    StringGridInfo->setRowHeight(r, 20);
+    for (int c = 0; c < 2; ++c)
+      StringGridInfo->setItem(r, c, new QTableWidgetItem);
+  }
+  StringGridInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  StringGridInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  StringGridInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGridInfo->setFocusPolicy(Qt::NoFocus);
+  Look::InfoGrid(StringGridInfo);
+  // Display only; the text keeps its normal colour although the grid takes no input.
+  QPalette lGridPalette = StringGridInfo->palette();
+  lGridPalette.setColor(QPalette::Disabled, QPalette::Text,
+                        lGridPalette.color(QPalette::Active, QPalette::Text));
+  StringGridInfo->setPalette(lGridPalette);
+  StringGridInfo->setEnabled(false);
+
+  RichEditTransStringGridInfo = new tRichEdit(
+      {"228@Gerätetyp:", "206@Messbereich:", "207@Ausgangssignal:", "231@Genauigkeit:",
+       "227@Kopfnummer:", "210@Justagedatum:", "211@Herstelldatum:", "212@Firmware-Version:"},
+      TabSheetInfo);
+  RichEditTransStringGridInfo->setObjectName("RichEditTransStringGridInfo");
+  RichEditTransStringGridInfo->hide();
+  RichEditTransStringGridInfo->SetOnChange([this] { RichEditTransStringGridInfoChange(); });
+
+  RichEditTransOutText = new tRichEdit(
+      {"213@Verbindungsaufbau gescheitert!", "230@Die Versorgungsspannung ist zu gering!"},
+      TabSheetInfo);
+  RichEditTransOutText->setObjectName("RichEditTransOutText");
+  RichEditTransOutText->hide();
+  RichEditTransOutText->SetOnChange([this] { RichEditTransOutTextChange(); });
+
+  RichEditError = new tRichEdit({"RichEditError"}, TabSheetInfo);
+  RichEditError->setObjectName("RichEditError");
+  RichEditError->setGeometry(0, 168, 265, 53);
+  RichEditError->setReadOnly(true);
+  Look::ErrorBox(RichEditError, 13);
+  RichEditError->hide();
+
+  // Adjustment
+  TabSheetJustage = new QWidget;
+  TabSheetJustage->setObjectName("TabSheetJustage");
+  PageControl->addTab(TabSheetJustage, QIcon(":/images/frame_tab_adjust.svg"), "203@Justage");
+  FrameAdjust = new TFrameAdjust(TabSheetJustage);
+  FrameAdjust->setObjectName("FrameAdjust");
+  // The panel fills the tab; the readouts sit on top of it at their own place.
+  auto* lAdjustLayout = new QVBoxLayout(TabSheetJustage);
+  lAdjustLayout->setContentsMargins(0, 0, 0, 0);
+  lAdjustLayout->addWidget(FrameAdjust);
+  GroupBox1 = MakeGroup("GroupBox1", "214@Messwerte ", TabSheetJustage, {184, 28, 185, 145});
+  Label1 = MakeLabel("Label1", "215@Ausgabedruckwert:", GroupBox1, 8, 20);
+  PanelP = MakeValuePanel("PanelP", GroupBox1, {8, 36, 165, 37}, Look::PressureText, 16);
+  Label2 = MakeLabel("Label2", "216@Druckwert nach Werkseinstellung:", GroupBox1, 8, 80);
+  PanelPWz = MakeValuePanel("PanelPWz", GroupBox1, {8, 96, 165, 37}, Look::PressureText, 16);
+  PanelP->setMinimumWidth(165);
+  PanelP->setFixedHeight(37);
+  PanelPWz->setMinimumWidth(165);
+  PanelPWz->setFixedHeight(37);
+  // Laid out, so that the group grows with the longer texts of a language.
+  auto* lReadout = new QVBoxLayout(GroupBox1);
+  lReadout->setContentsMargins(8, 6, 8, 8);
+  lReadout->setSpacing(3);
+  lReadout->addWidget(Label1);
+  lReadout->addWidget(PanelP);
+  lReadout->addSpacing(5);
+  lReadout->addWidget(Label2);
+  lReadout->addWidget(PanelPWz);
+  GroupBox1->raise();
+
+  // Settings
+  TabSheetSettings = new QWidget;
+  TabSheetSettings->setObjectName("TabSheetSettings");
+  PageControl->addTab(TabSheetSettings, QIcon(":/images/frame_tab_settings.svg"),
+                      "217@Einstellungen");
+  RadioGroupOperMode = new tRadioGroup(
+      "218@Betriebsmodus: ",
+      {"219@Polling", "220@zyklisch Druck", "221@zyklisch Druck und Temperatur"}, TabSheetSettings);
+  RadioGroupOperMode->setObjectName("RadioGroupOperMode");
+  RadioGroupOperMode->setGeometry(4, 4, 289, 105);
+  RadioGroupOperMode->SetItemIndex(0);
+
+  GroupBoxParams =
+      MakeGroup("GroupBoxParams", "222@Parametrierung der Kommunikation: ", TabSheetSettings,
+                {4, 112, 289, 85});
+  Label3 = MakeLabel("Label3", "223@Antwortzeit nach Host-Anfragen [ms]", GroupBoxParams, 8, 31);
+  SpinEditResponse = new QSpinBox(GroupBoxParams);
+  SpinEditResponse->setObjectName("SpinEditResponse");
+  SpinEditResponse->setGeometry(224, 28, 57, 22);
+  SpinEditResponse->setRange(1, 15);
+  SpinEditResponse->setToolTip("[1..15]");
+  lblAusgabeintervall = MakeLabel("lblAusgabeintervall", "224@Intervall bei zykl. Betrieb [x10 ms]",
+                                  GroupBoxParams, 8, 55);
+  SpinEditInterval = new QSpinBox(GroupBoxParams);
+  SpinEditInterval->setObjectName("SpinEditInterval");
+  SpinEditInterval->setGeometry(224, 52, 57, 22);
+  SpinEditInterval->setRange(1, 65535);
+  SpinEditInterval->setToolTip("[1 .. 65535]");
+  auto* lParams = new QGridLayout(GroupBoxParams);
+  lParams->setContentsMargins(8, 8, 8, 8);
+  lParams->setHorizontalSpacing(8);
+  lParams->addWidget(Label3, 0, 0);
+  lParams->addWidget(SpinEditResponse, 0, 1);
+  lParams->addWidget(lblAusgabeintervall, 1, 0);
+  lParams->addWidget(SpinEditInterval, 1, 1);
+  lParams->setColumnStretch(0, 1);
+  SpinEditResponse->setFixedWidth(64);
+  SpinEditInterval->setFixedWidth(64);
+
+  ButtonWriteSettings =
+      MakeButton("ButtonWriteSettings", "225@Schreiben", TabSheetSettings, {4, 200, 289, 25});
+  ButtonFactorySettings = MakeButton("ButtonFactorySettings", "226@Lade Werkseinstellungen",
+                                     TabSheetSettings, {4, 228, 289, 25});
+
+  for (QWidget* lGroup :
+       std::initializer_list<QWidget*>{GroupBox1, GroupBoxParams, RadioGroupOperMode})
+    lGroup->installEventFilter(this);
+  ArrangeGroups();
+}
+
+bool TFrameDeviceK40::eventFilter(QObject* pWatched, QEvent* pEvent) {
+  if (pEvent->type() == QEvent::LayoutRequest &&
+      (pWatched == GroupBox1 || pWatched == GroupBoxParams || pWatched == RadioGroupOperMode))
+    ArrangeGroups();
+  return TFrameDeviceBase::eventFilter(pWatched, pEvent);
+}
+
+void TFrameDeviceK40::ArrangeGroups() {
+  // The designed sizes are the least; a language with longer texts widens the groups.
+  const QSize lReadout = GroupBox1->sizeHint();
+  GroupBox1->resize(std::max(185, lReadout.width()), std::max(145, lReadout.height()));
+
+  const int lWidth =
+      std::max({289, GroupBoxParams->sizeHint().width(), RadioGroupOperMode->sizeHint().width()});
+  const int lModeHeight = std::max(105, RadioGroupOperMode->sizeHint().height());
+  RadioGroupOperMode->setGeometry(4, 4, lWidth, lModeHeight);
+  const int lParamsTop = 4 + lModeHeight + 3;
+  const int lParamsHeight = std::max(85, GroupBoxParams->sizeHint().height());
+  GroupBoxParams->setGeometry(4, lParamsTop, lWidth, lParamsHeight);
+  const int lButtonsTop = lParamsTop + lParamsHeight + 3;
+  ButtonWriteSettings->setGeometry(4, lButtonsTop, lWidth, 25);
+  ButtonFactorySettings->setGeometry(4, lButtonsTop + 28, lWidth, 25);
+}
+
+bool TFrameDeviceK40::Connected() const {
+  return mK40ifc != nullptr;
+}
+
+bool TFrameDeviceK40::SettingsTabVisible() const {
+  return PageControl->isTabVisible(PageControl->indexOf(TabSheetSettings));
+}
+
+void TFrameDeviceK40::Initialize(std::unique_ptr<iComPort> pCom) {
+  mCom = std::move(pCom);
+  FrameAdjust->SetOnDeviceStatusChanged([this](tDeviceStatus v) { AdjustStatusChanged(v); });
+  FrameAdjust->SetIncModeTimer(false);
+}
+
+void TFrameDeviceK40::SetConnected(bool pValue) {
+  if (!pValue) {
+    // While the instrument is being read, the reading must finish before its stack can go.
+    if (mConnecting)
+      mAbortConnect = true;
+    else
+      ReleaseInterface();
+    return;
+  }
+  if (mK40ifc || mConnecting) return;
+  for (int r = 0; r < cGridRows; ++r)
+    SetGridValue(r, QString());
+  mConnecting = true;
+  mAbortConnect = false;
+  std::unique_ptr<tDMU_K40ifc> lIfc;
+  try {
+    if (!mCom) throw eError("Keine Schnittstelle");
+    lIfc = std::make_unique<tDMU_K40ifc>(std::move(mCom));
+    lIfc->Initialize(mDeviceInfo);
+  } catch (const std::exception&) {
+    mConnecting = false;
+    lIfc.reset();
+    if (!mAbortConnect) Dialogs().Error(mOutText[0], this);
+    SetDeviceStatus(dsDisconnected);
+    return;
+  }
+  mConnecting = false;
+  if (mAbortConnect) {
+    // Disconnected by the user while reading: no message, the port goes with the stack.
+    lIfc.reset();
+    SetDeviceStatus(dsDisconnected);
+    return;
+  }
+  mK40ifc = std::move(lIfc);
+  tDMU_K40ifc* lK40 = mK40ifc.get();
+  FrameAdjust->SetOnAdjustAction(
+      [lK40](tToAdjust t, tAdjustAction a) { return lK40->AdjustActionEvent(t, a); });
+  ShowOperatingParams();
+  mK40ifc->SetOnNewValue([this](void*) { ShowValues(); });
+  mK40ifc->SetOnTimeOut([this](void*) { InterfaceTimedOut(); });
+  SetDeviceStatus(dsConnected);
+}
+
+void TFrameDeviceK40::ReleaseInterface() {
+  if (!mK40ifc) return;
+  FrameAdjust->SetOnAdjustAction({});
+  mK40ifc->SetOnNewValue({});
+  mK40ifc->SetOnTimeOut({});
+  mK40ifc.reset();
+}
+
+void TFrameDeviceK40::ShowOperatingParams() {
+  RadioGroupOperMode->SetItemIndex(int(mK40ifc->OperatingMode()));
+  SpinEditResponse->setValue(mK40ifc->OpResponse());
+  SpinEditInterval->setValue(mK40ifc->OpInterval());
+}
+
+void TFrameDeviceK40::ComboBoxUnitChange() {
+  ShowValues();
+}
+
+void TFrameDeviceK40::ShowValues() {
+  if (!mK40ifc) return;
+  if (mK40ifc->StatusByte() != 0) SetDeviceStatus(dsInternalError);
+  if (!mK40ifc) return;
+
+  const QString lUnit =
+      ComboBoxUnitMBE->currentIndex() >= 0 ? ComboBoxUnitMBE->currentText() : QString();
+  bool lShown = false;
+  if (!lUnit.isEmpty()) {
+    // A record whose range cannot be converted shows no value instead of raising at the
+    // rate of the live values.
+    try {
+      int lDigits = 0;
+      const double lValue = mDeviceInfo->GetPressureInAUnit(lUnit, lUnit, lDigits);
+      PanelPressure->SetCaption(FormatSigned(lValue, lDigits));
+      lShown = true;
+    } catch (const std::exception&) {
+      PanelPressure->SetCaption(cNoValue);
+    }
+    if (lShown && mK40ifc->IsWerksDruckActive()) {
+      const int lDigits =
+          DecimalsForRange(6, mDeviceInfo->MBAinUnit(), mDeviceInfo->MBEinUnit(), 0.1);
+      PanelP->SetCaption(FormatSigned(mDeviceInfo->PressureUnit(), lDigits) + " " +
+                         mDeviceInfo->MBEUnitStr());
+      PanelPWz->SetCaption(FormatSigned(mDeviceInfo->PressureWerkUnit(), lDigits) + " " +
+                           mDeviceInfo->MBEUnitStr());
+    }
+  }
+  if (!lShown) {
+    PanelPressure->SetCaption(cNoValue);
+    PanelP->SetCaption(cNoValue);
+    PanelPWz->SetCaption(cNoValue);
+  }
+
+  if (ComboBoxTempUnit->currentIndex() >= 0) {
+    PanelTemperature->SetCaption(
+        FormatFixed(mDeviceInfo->GetTemperatureInAUnit(ComboBoxTempUnit->currentText()), 1));
+  } else {
+    PanelTemperature->SetCaption(cNoValue);
+  }
+}
+
+void TFrameDeviceK40::InterfaceTimedOut() {
+  // The interface calls from its own timer: it is released once that call has returned.
+  if (mK40ifc) {
+    FrameAdjust->SetOnAdjustAction({});
+    mK40ifc->SetOnNewValue({});
+    mK40ifc->SetOnTimeOut({});
+    tDMU_K40ifc* lIfc = mK40ifc.release();
+    QTimer::singleShot(0, [lIfc] { delete lIfc; });
+  }
+  if (FOnTimeOut) FOnTimeOut(this);
+}
+
+void TFrameDeviceK40::SetGridValue(int pRow, const QString& pText) {
+  StringGridInfo->item(pRow, 1)->setText(pText);
+}
+
+void TFrameDeviceK40::InfoChanged(tDeviceInfo* pSender) {
+  if (pSender != mDeviceInfo) return;
+  SetGridValue(riType, DeviceTypeNames[mDeviceInfo->DeviceType()]);
+  PageControl->setTabVisible(PageControl->indexOf(TabSheetSettings),
+                             mDeviceInfo->SignalTypeStr() == "RS-232");
+
+  {
+    // The selection is set by code: one ShowValues after the box is complete.
+    const QSignalBlocker lBlock(ComboBoxUnitMBE);
+    ComboBoxUnitMBE->setCurrentIndex(ComboBoxUnitMBE->findText(
+        mDeviceInfo->MBEUnitStr(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ComboBoxUnitMBE->move(ComboBoxUnitMBE->x(), ComboBoxTempUnit->y());
+
+    SetGridValue(riRange, mDeviceInfo->MBRange());
+    SetGridValue(riSignal, mDeviceInfo->SignalRange());
+
+    if (mItemIdxAnalog != -1) {
+      const bool lWasSelected = ComboBoxUnitMBE->currentIndex() == mItemIdxAnalog;
+      ComboBoxUnitMBE->removeItem(mItemIdxAnalog);
+      if (lWasSelected) ComboBoxUnitMBE->setCurrentIndex(-1);
+    }
+    if (!mDeviceInfo->SignalUnitStr().isEmpty()) {
+      ComboBoxUnitMBE->addItem(mDeviceInfo->SignalUnitStr());
+      mItemIdxAnalog = ComboBoxUnitMBE->count() - 1;
+    } else {
+      mItemIdxAnalog = -1;
+    }
+  }
+
+  SetGridValue(riAccuracy, FormatRoundedGeneral(mDeviceInfo->Accuracy(), 4) + " %");
+  SetGridValue(riHeadNr, mDeviceInfo->SerialNr());
+  SetGridValue(riLastCalib, mDeviceInfo->LastCalib());
+  SetGridValue(riProduction, mDeviceInfo->DateProduction());
+  SetGridValue(riFirmware, mDeviceInfo->FirmwareVersion());
+  ShowValues();
+}
+
+void TFrameDeviceK40::EnablePageControls(bool pEnabled) {
+  for (QWidget* lControl : std::initializer_list<QWidget*>{
+           GroupBoxDruck, GroupBoxTemperatur, RichEditError, GroupBox1, RadioGroupOperMode,
+           GroupBoxParams, ButtonWriteSettings, ButtonFactorySettings})
+    lControl->setEnabled(pEnabled);
+}
+
+void TFrameDeviceK40::EnableSettingsControls(bool pEnabled) {
+  for (QWidget* lControl : std::initializer_list<QWidget*>{
+           RadioGroupOperMode, GroupBoxParams, SpinEditResponse, SpinEditInterval,
+           ButtonWriteSettings, ButtonFactorySettings})
+    lControl->setEnabled(pEnabled);
+}
+
+void TFrameDeviceK40::SetDeviceStatus(tDeviceStatus pValue) {
+  if (pValue == FDeviceStatus) return;
+  FDeviceStatus = pValue;
+  EnablePageControls(pValue != dsDisconnected);
+  EnableSettingsControls(pValue == dsConnected);
+  if (pValue != dsConnected) {
+    PanelPressure->SetCaption(cNoValue);
+    PanelTemperature->SetCaption(cNoValue);
+  }
+  if (pValue == dsInternalError) RichEditError->show();
+  FrameAdjust->SetDeviceStatus(pValue);
+  if (FOnDeviceStatusChanged) FOnDeviceStatusChanged(pValue);
+}
+
+void TFrameDeviceK40::AdjustStatusChanged(tDeviceStatus pDeviceStatus) {
+  SetDeviceStatus(pDeviceStatus);
+  PageControlChange();
+  if (pDeviceStatus == dsConnected) SetGridValue(riLastCalib, mDeviceInfo->LastCalib());
+}
+
+void TFrameDeviceK40::PageControlChange() {
+  if (mK40ifc) {
+    const bool lActive = PageControl->currentWidget() == TabSheetJustage &&
+                         (FDeviceStatus == dsConnected || FDeviceStatus == dsAdjusting);
+    mK40ifc->SetIsWerksDruckActive(lActive);
+    if (lActive) return;
+  }
+  PanelP->SetCaption(cNoValue);
+  PanelPWz->SetCaption(cNoValue);
+}
+
+void TFrameDeviceK40::GotoDeviceStatus() {
+  switch (FDeviceStatus) {
+  case dsConnected:
+  case dsInternalError:
+    PageControl->setCurrentWidget(TabSheetInfo);
+    break;
+  case dsAdjusting:
+    PageControl->setCurrentWidget(TabSheetJustage);
+    break;
+  case dsProgramming:
+    PageControl->setCurrentWidget(TabSheetSettings);
+    break;
+  default:
+    break;
+  }
+  PageControlChange();
+}
+
+void TFrameDeviceK40::ButtonWriteSettingsClick() {
+  if (!mK40ifc || FDeviceStatus != dsConnected) return;
+  SetDeviceStatus(dsProgramming);
+  try {
+    mK40ifc->WriteOperatingParam(tDMU_K40ifc::tOperatingMode(RadioGroupOperMode->ItemIndex()),
+                                 quint8(SpinEditResponse->value()),
+                                 quint16(SpinEditInterval->value()));
+  } catch (const std::exception& e) {
+    SettingsFailed(ErrorText(e));
+    return;
+  }
+  SetDeviceStatus(dsConnected);
+}
+
+void TFrameDeviceK40::ButtonFactorySettingsClick() {
+  if (!mK40ifc || FDeviceStatus != dsConnected) return;
+  SetDeviceStatus(dsProgramming);
+  try {
+    mK40ifc->FactoryOperatingParam();
+  } catch (const std::exception& e) {
+    SettingsFailed(ErrorText(e));
+    return;
+  }
+  ShowOperatingParams();
+  SetDeviceStatus(dsConnected);
+}
+
+void TFrameDeviceK40::SettingsFailed(const QString& pText) {
+  // The instrument may have taken part of the settings and its live values are stopped:
+  // end the connection cleanly, so that connecting again reads what it really holds.
+  ReleaseInterface();
+  SetDeviceStatus(dsDisconnected);
+  Dialogs().Error(pText, this);
+}
+
+void TFrameDeviceK40::RichEditTransStringGridInfoChange() {
+  for (int i = 0; i < RichEditTransStringGridInfo->LineCount() && i < cGridRows; ++i)
+    StringGridInfo->item(i, 0)->setText(RichEditTransStringGridInfo->Line(i));
+}
+
+void TFrameDeviceK40::RichEditTransOutTextChange() {
+  for (int i = 0; i < RichEditTransOutText->LineCount() && i < int(mOutText.size()); ++i)
+    mOutText[i] = RichEditTransOutText->Line(i);
+  RichEditError->Clear();
+  if (!mOutText[1].contains('@')) RichEditError->AddLine(mOutText[1]);
+}

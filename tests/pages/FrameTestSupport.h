@@ -1,0 +1,76 @@
+#pragma once
+// Shared set-up of the device frame and page tests: simulated ports for every connection
+// attempt, a scripted dialog service, the language, and waiting in the event loop.
+#include "core/Types.h"
+#include "i18n/Resources.h"
+#include "i18n/ScriptedDialogService.h"
+#include "pages/FrameDevice.h"
+#include "sim/SimPort.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace frametest {
+
+// Waits in the event loop, without spinning, until pDone holds or pBoundMs have passed.
+inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs = 3000) {
+  QDeadlineTimer lDeadline(pBoundMs);
+  QTimer lTick;
+  lTick.start(1);
+  while (!pDone()) {
+    if (lDeadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+inline void PumpFor(int pMs) {
+  WaitFor([] { return false; }, pMs);
+}
+
+// Where the tests keep their screenshots.
+inline QString ScreenshotDir() {
+  QString lBase = qEnvironmentVariable("CORVANE_TEST_OUTPUT");
+  if (lBase.isEmpty()) lBase = QDir::tempPath() + "/corvane-test-output";
+  const QString lDir = lBase + "/screenshots";
+  QDir().mkpath(lDir);
+  return lDir;
+}
+
+inline bool SaveScreenshot(QWidget* pWidget, const QString& pName) {
+  pWidget->show();
+  PumpFor(50);
+  const QImage lImage = pWidget->grab().toImage();
+  return lImage.save(ScreenshotDir() + "/" + pName + ".png");
+}
+
+// Installs the port factory and the scripted dialogs for one test; German by default.
+class tFrameFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    mDialogScope = std::make_unique<tDialogsScope>(mDialogs);
+    Resources().SetLanguage(laGerman);
+  }
+  void TearDown() override {
+    TFrameDevice::SetComPortFactory({});
+    mDialogScope.reset();
+    Resources().SetLanguage(laGerman);
+    // Deferred deletions of released pages and interfaces.
+    PumpFor(20);
+  }
+  void UsePorts(tSimPortFactory& pFactory) { TFrameDevice::SetComPortFactory(pFactory.Factory()); }
+
+  tScriptedDialogService mDialogs;
+  std::unique_ptr<tDialogsScope> mDialogScope;
+};
+
+} // namespace frametest
