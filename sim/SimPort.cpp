@@ -204,17 +204,13 @@ void tSimPort::DeliverToProgram() {
     mToProgram.pop_front();
     lArrived = true;
   }
-  // The handler runs in a later pass, so bytes discarded by ClearReceive in between give a
-  // notification with Count 0, which the layers must accept.
-  if (lArrived && !mNotifyPending) {
-    mNotifyPending = true;
-    QTimer::singleShot(0, this, &tSimPort::Notify);
-  }
   Schedule(mRxTimer, mToProgram);
+  // In the same pass as the arrival, as readyRead is: a later pass would let the next byte
+  // of a slow line join the same read on a busy machine.
+  if (lArrived) Notify();
 }
 
 void tSimPort::Notify() {
-  mNotifyPending = false;
   if (!FOpen || !FOnTriggerAvail) return;
   const quint16 lCount = quint16(std::min<qsizetype>(mReceived.size(), 65535));
   // A copy: the handler may install another one, or delete this port.

@@ -106,7 +106,6 @@ private:
   QTimer mTxTimer;
   QTimer mRxTimer;
   QByteArray mReceived; // arrived, not yet read by the program
-  bool mNotifyPending = false;
   QByteArray mSentLog;
   // Cleared on destruction, so that a handler that deletes its port is noticed.
   std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);

@@ -176,23 +176,6 @@ TEST(SimPort, BytesLeftUnreadAreCountedAgainWithTheNextArrival) {
   EXPECT_EQ(lPort.ReadByte(), 'a');
 }
 
-TEST(SimPort, ClearReceiveBeforeTheNotificationLeavesCountZero) {
-  tSimScripted lInstrument;
-  tSimPort lPort(&lInstrument);
-  QList<int> lCounts;
-  lPort.SetOnTriggerAvail([&](iComPort*, quint16 pCount) { lCounts.append(pCount); });
-  OpenAt(lPort, 9600, false);
-  lInstrument.Emit("abc");
-  // The arrival and its notification are separate passes of the loop; a clear in between
-  // (an abandoned exchange being cleaned up) must leave nothing to read.
-  ASSERT_TRUE(WaitFor([&] {
-    lPort.ClearReceive();
-    return !lCounts.isEmpty();
-  }));
-  EXPECT_EQ(lCounts.first(), 0);
-  EXPECT_EQ(lPort.ReadByte(), 0);
-}
-
 TEST(SimPort, OpeningFailsLikeARealPort) {
   tSimScripted lInstrument;
   {
