@@ -4,7 +4,9 @@
 //  - the process's CPU share while a transaction waits out its 1500 ms time-out, and while
 //    the live loop runs.
 // Both in-process (simulated port) and over a pseudo-terminal through the real port class.
-// Usage: bench_k40 [seconds per live run, default 5]
+// Usage: bench_k40 [seconds per live run, default 5] [pace of the forked pty peer, 9600]
+//                  [corvane-sim k40p link] [corvane-sim --silent link]
+// (bench/k40/run-bench.sh starts the two corvane-sim instruments.)
 #include "PacedPtyPeer.h"
 #include "core/IniFile.h"
 #include "protocol/k40/DMU_K40ifc.h"
@@ -109,8 +111,12 @@ struct tResult {
 
 // One instrument on a port made by pMakePort: live loop for pSeconds, then a silent
 // instrument and one cell read that waits out its time-out.
-tResult Run(const std::function<std::unique_ptr<iComPort>()>& pMakePort, int pSeconds,
-            const std::function<void(bool)>& pSilence) {
+using tMakePort = std::function<std::unique_ptr<iComPort>()>;
+
+// pMakeWaitPort reaches an instrument that does not answer the read of cell 5 (after
+// pSilence(true), if given).
+tResult Run(const tMakePort& pMakePort, int pSeconds, const std::function<void(bool)>& pSilence,
+            const tMakePort& pMakeWaitPort = {}) {
   tResult r;
   tDeviceInfo info;
   info.SetDeviceType(dtK4xP);
@@ -135,7 +141,7 @@ tResult Run(const std::function<std::unique_ptr<iComPort>()>& pMakePort, int pSe
   }
   ifc.reset();
 
-  auto k40 = std::make_unique<tDMU_K40>(pMakePort());
+  auto k40 = std::make_unique<tDMU_K40>(pMakeWaitPort ? pMakeWaitPort() : pMakePort());
   pSilence(true);
   try {
     k40->ReadEEPROM(5); // the first error's stack capture loads debug data; not measured
@@ -229,5 +235,22 @@ int main(int argc, char** argv) {
       },
       seconds, [](bool) {});
   Print("pty", r);
+
+  // Optionally the same over corvane-sim: a k40p link, and a --silent one for the wait.
+  if (argc > 4) {
+    map.SetEntry(10, QString::fromLocal8Bit(argv[3]));
+    map.SetEntry(11, QString::fromLocal8Bit(argv[4]));
+    auto maker = [&](int pComNr) {
+      return [&map, pComNr]() -> std::unique_ptr<iComPort> {
+        auto port = std::make_unique<TApdComPort>(&map);
+        port->SetComNumber(pComNr);
+        port->SetBaud(9600);
+        port->SetOpen(true);
+        return port;
+      };
+    };
+    Print("corvane-sim", Run(
+                             maker(10), seconds, [](bool) {}, maker(11)));
+  }
   return 0;
 }
