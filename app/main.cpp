@@ -1,12 +1,63 @@
-#include <QApplication>
-#include <QMainWindow>
+// Start-up: the module objects in their fixed order (about box, localisation engine, folders,
+// fatal-error dialog), then the main window and the two report modules, then the event loop.
+#include "app/AppUtils.h"
+#include "app/Application.h"
+#include "app/FormMain.h"
+#include "app/Pathes.h"
+#include "app/frmExceptDlg.h"
+#include "i18n/Resources.h"
+#if __has_include("logger/QRepLogging.h")
+#include "logger/QRepLogging.h"
+#include "logger/QRepLoggingChart.h"
+#define CORVANE_WITH_REPORTS 1
+#endif
+
+#include <QPointer>
+#include <memory>
 
 int main(int argc, char** argv) {
-  QApplication lApp(argc, argv);
-  QApplication::setApplicationName("Corvane");
-  QMainWindow lWindow;
-  lWindow.setWindowTitle("Corvane");
-  lWindow.resize(1024, 700);
-  lWindow.show();
-  return lApp.exec();
+  // Qt needs its application object before any window, the module objects included.
+  tApplication lApp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Corvane"));
+
+  AppUtils = new tAppUtils();
+  Resources();
+  Pathes();
+  frmExceptDlg = new TfrmExceptDlg();
+
+  QPointer<TFormMain> lMain;
+  tApplication::SetOnError([&lMain](QObject* pSender, const eError& pError) {
+    if (frmExceptDlg)
+      frmExceptDlg->ApplicationEventsException(pSender, pError);
+    else if (lMain)
+      lMain->ApplicationEventsException(pSender, pError);
+  });
+
+  AppUtils->SetShowDeveloper(false);
+
+  std::unique_ptr<TFormMain> lWindow;
+  try {
+    lWindow = std::make_unique<TFormMain>();
+    lMain = lWindow.get();
+#ifdef CORVANE_WITH_REPORTS
+    SetReportLogoVisible([] { return AppUtils ? AppUtils->LogoVisible() : true; });
+    QRepLogging = new TQRepLogging(&lApp);
+    QRepLoggingChart = new TQRepLoggingChart(&lApp);
+#endif
+  } catch (const eError& lError) {
+    // The window's creation failed: the start-up dialog reports it and ends the program.
+    tApplication::HandleError(nullptr, lError);
+    return 1;
+  } catch (const std::exception& lError) {
+    tApplication::HandleError(nullptr, lError);
+    return 1;
+  }
+  lWindow->show();
+  const int lResult = lApp.exec();
+
+  lWindow.reset();
+  tApplication::SetOnError(nullptr);
+  delete frmExceptDlg;
+  delete AppUtils;
+  return lResult;
 }
