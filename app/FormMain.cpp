@@ -793,7 +793,7 @@ void TFormMain::ActionRenameTagExecute() {
 }
 
 void TFormMain::EditDeviceNameKeyPress(int pKey) {
-  if (!EditDeviceName->isVisible()) return;
+  if (EditDeviceName->isHidden()) return;
   if (pKey == Qt::Key_Escape) {
     if (QTreeWidgetItem* lItem = SelectedItem()) EditDeviceName->setText(lItem->text(1));
   }
@@ -803,7 +803,7 @@ void TFormMain::EditDeviceNameKeyPress(int pKey) {
 }
 
 void TFormMain::EditDeviceNameExit() {
-  if (!EditDeviceName->isVisible()) return;
+  if (EditDeviceName->isHidden()) return;
   EditDeviceName->hide();
   QTreeWidgetItem* lItem = SelectedItem();
   TFrameDevice* lFrame = FrameOfItem(lItem);

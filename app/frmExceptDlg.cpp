@@ -274,7 +274,8 @@ void TfrmExceptDlg::ShowTracePage() {
   btnGoOut->setEnabled(lCount >= 2 && mPageIndex >= 1);
   btnGoIn->setEnabled(lCount >= 2 && mPageIndex < lCount - 1);
   btnInner->setEnabled(lCount >= 2 && mPageIndex < lCount - 1);
-  richedtStackTrace->setPlainText(mPageIndex < lCount ? mPages[mPageIndex] : QString());
+  QString lPage = mPageIndex < lCount ? mPages[mPageIndex] : QString();
+  richedtStackTrace->setPlainText(lPage.replace(QLatin1String("\r\n"), QLatin1String("\n")));
   richedtStackTrace->moveCursor(QTextCursor::Start);
   lblStackTraceInfo->setText(QStringLiteral("Stacktrace: %1 / %2").arg(mPageIndex + 1).arg(lCount));
 }
