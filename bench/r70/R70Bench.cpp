@@ -4,16 +4,23 @@
 //
 //   bench_r70 [seconds per run, default 5]
 #include "core/DeviceInfo.h"
+#include "core/IniFile.h"
 #include "protocol/r70/DMU_R70.h"
 #include "protocol/r70/DMU_R70ifc.h"
+#include "serial/ComPort.h"
+#include "serial/PortMap.h"
 #include "sim/SimPort.h"
 #include "sim/SimR70.h"
-#include "tests/r70/PtyLink.h"
+#include "bench/r70/PtyLink.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
@@ -115,6 +122,32 @@ double ErrorCost() {
   return (CpuSeconds() - cpu0) / n;
 }
 
+// The real port class on a pseudo-terminal served by the corvane-sim tool in its own
+// process, so the CPU share is the program's alone.
+bool MeasureWithTool(int pBaud, int pSeconds, tLiveFigures& pFigures) {
+  const QString tool = QCoreApplication::applicationDirPath() + "/../../sim/corvane-sim";
+  if (!QFile::exists(tool)) return false;
+  QTemporaryDir dir;
+  const QString link = dir.filePath("r70");
+  QProcess simulator;
+  simulator.start(tool, {"--link", link, "--instrument", "r70", "--baud", QString::number(pBaud)});
+  QDeadlineTimer started(10000);
+  while (!QFileInfo(link).isSymLink() && !started.hasExpired())
+    RunEventsFor(20);
+  if (!QFileInfo(link).isSymLink()) return false;
+  tIniFile ini(dir.filePath("Corvane.ini"));
+  tPortMap map(ini);
+  map.SetEntry(9, link);
+  auto port = std::make_unique<TApdComPort>(&map);
+  port->SetComNumber(9);
+  port->SetBaud(pBaud);
+  port->SetOpen(true);
+  pFigures = MeasureLive(std::move(port), pBaud, pSeconds);
+  simulator.terminate();
+  simulator.waitForFinished(5000);
+  return true;
+}
+
 void Print(const char* pWhat, int pBaud, const tLiveFigures& pF) {
   std::printf("%-34s %6d  %8.1f/s  limit %7.1f/s  ratio %5.3f  cpu %5.1f %%\n", pWhat, pBaud,
               pF.PerSecond, pBaud / (cPzExchangeBytes * 10.0), pF.Ratio, pF.CpuShare * 100);
@@ -133,6 +166,13 @@ int main(int argc, char** argv) {
     Print("in-process simulated port", baud, MeasureLive(SimPortFor(sim, baud), baud, seconds));
   }
   for (int baud : {9600, 115200}) {
+    tLiveFigures f;
+    if (MeasureWithTool(baud, seconds, f))
+      Print("corvane-sim, real port class", baud, f);
+    else
+      std::printf("corvane-sim not found next to the build; row skipped\n");
+  }
+  for (int baud : {9600, 115200}) {
     tSimR70 sim(tSimR70::tModel::R7x, baud);
     r70test::tPtyInstrumentServer server(&sim, true);
     if (!server.Ok()) {
@@ -142,7 +182,7 @@ int main(int argc, char** argv) {
     auto port = std::make_unique<r70test::tPtyTestPort>(server.Path());
     port->SetBaud(baud);
     port->SetOpen(true);
-    Print("pseudo-terminal, paced server", baud, MeasureLive(std::move(port), baud, seconds));
+    Print("pty, microsecond-paced server", baud, MeasureLive(std::move(port), baud, seconds));
   }
   {
     // Unpaced: what the software alone costs per exchange, without any line time.

@@ -1,5 +1,5 @@
 #pragma once
-// A pseudo-terminal pair for end-to-end runs without the port service: the instrument model
+// A pseudo-terminal pair for measurements without the port service: the instrument model
 // is served on the master side (reading the rate the program set on the slave with
 // tcgetattr, optionally pacing its bytes at that rate), and a small port object drives the
 // slave device through the operating system's tty layer, as a cable would.
