@@ -99,8 +99,9 @@ TfrmExceptDlg::TfrmExceptDlg(QWidget* pParent) : QDialog(pParent) {
   richedtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   richedtMessage->setGeometry(6, 16, 427 - 12, 67 - 22);
 
-  btnDetails = MakeButton(this, "btnDetails", QStringLiteral("Details"),
-                          QStringLiteral(":/images/app_details_down.svg"), QRect(375, 140, 100, 25));
+  btnDetails =
+      MakeButton(this, "btnDetails", QStringLiteral("Details"),
+                 QStringLiteral(":/images/app_details_down.svg"), QRect(375, 140, 100, 25));
   connect(btnDetails, &QPushButton::clicked, this, &TfrmExceptDlg::btnDetailsClick);
   btnExit = MakeButton(this, "btnExit", QStringLiteral("Beenden"),
                        QStringLiteral(":/images/app_power.svg"), QRect(484, 140, 100, 25));

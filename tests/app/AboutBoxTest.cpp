@@ -4,8 +4,8 @@
 #include "app/AppUtils.h"
 
 #include <QCoreApplication>
-#include <QImage>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 
@@ -55,24 +55,23 @@ TEST_P(tAboutTexts, labels_follow_the_version_data) {
 
 INSTANTIATE_TEST_SUITE_P(
     Version, tAboutTexts,
-    ::testing::Values(
-        tAboutCase{"release", true, false, true, "Corvane Service", "Version: 1.4.0.7",
-                   "© 2011 HALVEX Produktion", "Entwickler: A. Entwickler"},
-        tAboutCase{"pre_release", true, true, true, "Corvane Service",
-                   "Version: 1.4.0.7 (Testversion)", "© 2011 HALVEX Produktion",
-                   "Entwickler: A. Entwickler"},
-        tAboutCase{"developer_switched_off", true, false, false, "Corvane Service",
-                   "Version: 1.4.0.7", "© 2011 HALVEX Produktion", ""},
-        tAboutCase{"no_version_resource", false, false, true, "test_app", "(Keine Versionsinfo)",
-                   "", ""}),
+    ::testing::Values(tAboutCase{"release", true, false, true, "Corvane Service",
+                                 "Version: 1.4.0.7", "© 2011 HALVEX Produktion",
+                                 "Entwickler: A. Entwickler"},
+                      tAboutCase{"pre_release", true, true, true, "Corvane Service",
+                                 "Version: 1.4.0.7 (Testversion)", "© 2011 HALVEX Produktion",
+                                 "Entwickler: A. Entwickler"},
+                      tAboutCase{"developer_switched_off", true, false, false, "Corvane Service",
+                                 "Version: 1.4.0.7", "© 2011 HALVEX Produktion", ""},
+                      tAboutCase{"no_version_resource", false, false, true, "test_app",
+                                 "(Keine Versionsinfo)", "", ""}),
     [](const auto& pInfo) { return std::string(pInfo.param.Name); });
 
 TEST(tAboutBox, build_date_is_the_program_files_last_write_time) {
   tAppUtils lBox;
   const QDateTime lWritten =
       QFileInfo(QCoreApplication::applicationFilePath()).lastModified().toLocalTime();
-  EXPECT_EQ(lBox.lblBuildDate->text(),
-            "Erstellt am: " + lWritten.toString("dd.MM.yyyy hh:mm"));
+  EXPECT_EQ(lBox.lblBuildDate->text(), "Erstellt am: " + lWritten.toString("dd.MM.yyyy hh:mm"));
   lBox.ReadVersionInfo("/nonexistent/corvane", nullptr);
   EXPECT_EQ(lBox.lblBuildDate->text(), "Erstellt am: 30.12.1899 00:00");
   EXPECT_EQ(lBox.lblProjectName->text(), "");
@@ -81,11 +80,9 @@ TEST(tAboutBox, build_date_is_the_program_files_last_write_time) {
 TEST(tAboutBox, compiled_version_data_reach_the_own_program) {
   tAppUtils lBox;
   const tVersionResource lData = tAppUtils::CompiledVersion();
-  EXPECT_EQ(lBox.Version(), QString("%1.%2.%3.%4")
-                                .arg(lData.Major)
-                                .arg(lData.Minor)
-                                .arg(lData.Release)
-                                .arg(lData.Build));
+  EXPECT_EQ(
+      lBox.Version(),
+      QString("%1.%2.%3.%4").arg(lData.Major).arg(lData.Minor).arg(lData.Release).arg(lData.Build));
   EXPECT_FALSE(lData.LegalCopyright.isEmpty());
   EXPECT_TRUE(lBox.lblVerInfo->text().startsWith("Version: "));
 }

@@ -38,7 +38,9 @@ inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs = 3000) {
   return true;
 }
 
-inline void PumpFor(int pMs) { WaitFor([] { return false; }, pMs); }
+inline void PumpFor(int pMs) {
+  WaitFor([] { return false; }, pMs);
+}
 
 inline QString ScreenshotDir() {
   QString lBase = qEnvironmentVariable("CORVANE_TEST_OUTPUT");
@@ -139,9 +141,7 @@ protected:
     Pathes().SetCompanyFolder("HALVEX");
   }
 
-  QString DataFolder() const {
-    return mData.path() + "/HALVEX/" + tPathes::ProgramBaseName();
-  }
+  QString DataFolder() const { return mData.path() + "/HALVEX/" + tPathes::ProgramBaseName(); }
   QString IniPath() const { return DataFolder() + "/" + tPathes::ProgramBaseName() + ".ini"; }
   void WriteIni(const QByteArray& pText) {
     QDir().mkpath(DataFolder());
@@ -161,7 +161,8 @@ protected:
   // Ports COM<n> present as /dev/null, a character device every system has.
   void WritePorts(const QList<int>& pNumbers, const QByteArray& pMore = {}) {
     QByteArray lText = "[Ports]\n";
-    for (int n : pNumbers) lText += "COM" + QByteArray::number(n) + "=/dev/null\n";
+    for (int n : pNumbers)
+      lText += "COM" + QByteArray::number(n) + "=/dev/null\n";
     WriteIni(lText + pMore);
   }
   // Instruments by port number; ports without one fail to open.

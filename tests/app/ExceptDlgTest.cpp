@@ -5,10 +5,10 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QRegularExpression>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using namespace apptest;
 
@@ -172,7 +172,8 @@ TEST_F(tExceptDlg, two_reports_append_two_entries_to_one_error_log) {
 
 TEST_F(tExceptDlg, an_existing_error_log_is_kept_whole) {
   QDir().mkpath(DataFolder());
-  const QByteArray lOld = "\xEF\xBB\xBF" "01.01.2020 10:00:00\r\nalt\r\n\r\n";
+  const QByteArray lOld = "\xEF\xBB\xBF"
+                          "01.01.2020 10:00:00\r\nalt\r\n\r\n";
   {
     QFile lFile(DataFolder() + "/" + tPathes::ProgramBaseName() + ".err");
     ASSERT_TRUE(lFile.open(QIODevice::WriteOnly));

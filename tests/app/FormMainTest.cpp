@@ -19,7 +19,8 @@ namespace {
 
 QStringList Names(const QMenu* pMenu) {
   QStringList lNames;
-  for (const QAction* lAction : pMenu->actions()) lNames << lAction->objectName();
+  for (const QAction* lAction : pMenu->actions())
+    lNames << lAction->objectName();
   return lNames;
 }
 
@@ -65,18 +66,17 @@ TEST_P(tFirstStart, language_is_chosen_and_written_back_as_0_or_1) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, tFirstStart,
-    ::testing::Values(
-        tLanguageCase{"no_file_german_system", {}, QLocale::German, 0, "Hinzufügen"},
-        tLanguageCase{"no_file_english_system", {}, QLocale::English, 1, "Add"},
-        tLanguageCase{"no_file_french_system", {}, QLocale::French, 1, "Add"},
-        tLanguageCase{"stored_5_german_system", "[Common]\nLanguage=5\n", QLocale::German, 0,
-                      "Hinzufügen"},
-        tLanguageCase{"stored_5_english_system", "[Common]\nLanguage=5\n", QLocale::English, 1,
-                      "Add"},
-        tLanguageCase{"stored_english_on_german_system", "[Common]\nLanguage=1\n",
-                      QLocale::German, 1, "Add"},
-        tLanguageCase{"stored_text_is_no_language", "[Common]\nLanguage=Deutsch\n",
-                      QLocale::English, 1, "Add"}),
+    ::testing::Values(tLanguageCase{"no_file_german_system", {}, QLocale::German, 0, "Hinzufügen"},
+                      tLanguageCase{"no_file_english_system", {}, QLocale::English, 1, "Add"},
+                      tLanguageCase{"no_file_french_system", {}, QLocale::French, 1, "Add"},
+                      tLanguageCase{"stored_5_german_system", "[Common]\nLanguage=5\n",
+                                    QLocale::German, 0, "Hinzufügen"},
+                      tLanguageCase{"stored_5_english_system", "[Common]\nLanguage=5\n",
+                                    QLocale::English, 1, "Add"},
+                      tLanguageCase{"stored_english_on_german_system", "[Common]\nLanguage=1\n",
+                                    QLocale::German, 1, "Add"},
+                      tLanguageCase{"stored_text_is_no_language", "[Common]\nLanguage=Deutsch\n",
+                                    QLocale::English, 1, "Add"}),
     [](const auto& pInfo) { return std::string(pInfo.param.Name); });
 
 TEST_F(tAppFixture, damaged_settings_file_keeps_what_it_can_and_is_rewritten_sound) {
@@ -181,13 +181,15 @@ TEST_F(tAppFixture, adding_selects_the_row_shows_its_frame_and_connects) {
   EXPECT_EQ(Window().PageControlDevRecord->currentWidget(), Window().TabSheetDevice);
   // The connection was tried at once: the port does not exist here, and the frame says so.
   EXPECT_GE(mDialogs.MessageCount(), 1);
-  EXPECT_TRUE(mDialogs.LastMessage().Text.contains("COM3")) << mDialogs.LastMessage().Text.toStdString();
+  EXPECT_TRUE(mDialogs.LastMessage().Text.contains("COM3"))
+      << mDialogs.LastMessage().Text.toStdString();
   EXPECT_EQ(lFrame->DeviceStatus(), dsDisconnected);
 }
 
 TEST_F(tAppFixture, removing_a_row_selects_the_one_in_its_place_or_the_first) {
   Window();
-  for (int n : {3, 5, 7}) AddPort(n);
+  for (int n : {3, 5, 7})
+    AddPort(n);
   Window().ListViewDevice->setCurrentItem(Window().ListViewDevice->topLevelItem(1));
   Window().ActionDelDeviceExecute();
   ASSERT_EQ(Window().RowCount(), 2);

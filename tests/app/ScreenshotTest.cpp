@@ -4,6 +4,7 @@
 
 #include "app/ImageLists.h"
 #include "core/DeviceInfo.h"
+#include "logger/FrameLoggingOvvw.h"
 #include "sim/SimK40.h"
 #include "sim/SimR70.h"
 
@@ -65,11 +66,42 @@ TEST_F(tAppFixture, k40_and_r70_instruments_are_detected_and_listed) {
   Window().miEnglishClick();
   PumpFor(500);
   ASSERT_TRUE(SaveScreenshot(&Window(), "main-r70-selected-en"));
+
+  // A short logging run of both instruments, so that the logger page shows data.
+  TFrameLoggingOvvw* lLogger = Window().Logger();
+  ASSERT_NE(lLogger, nullptr);
   Window().PageControlDevRecord->setCurrentWidget(Window().TabSheetRecord);
+  lLogger->BitBtnStartLogClick();
+  ASSERT_TRUE(WaitFor([&] { return lLogger->LogCnt() >= 30; }, 10000));
+  EXPECT_EQ(Window().FrameOfRow(0)->DeviceStatus(), dsLogging);
+  lLogger->BitBtnStopLogClick();
+  ASSERT_TRUE(WaitFor([&] { return Window().FrameOfRow(0)->DeviceStatus() == dsConnected; }));
+  ASSERT_TRUE(lLogger->HasDataToSave());
   ASSERT_TRUE(SaveScreenshot(&Window(), "main-logger-en"));
   Window().miDeutschClick();
   ASSERT_TRUE(SaveScreenshot(&Window(), "main-logger-de"));
 
-  EXPECT_TRUE(Window().close());
+  // Unsaved data: message 10, and Cancel keeps the window and its rows.
+  mDialogs.Clear();
+  mDialogs.PushAnswer(mrCancel);
+  EXPECT_FALSE(Window().close());
+  ASSERT_EQ(mDialogs.MessageCount(), 1);
+  EXPECT_EQ(mDialogs.LastMessage().Type, mtWarning);
+  EXPECT_EQ(mDialogs.LastMessage().Buttons, mbOKCancel);
+  EXPECT_EQ(mDialogs.LastMessage().Text, "Es liegen Daten zum Speichern vor und gehen verloren!");
+  EXPECT_EQ(Window().RowCount(), 2);
+
+  // Removing every instrument keeps the pages while the log holds data; clearing the log
+  // brings the background back.
+  Window().ActionDelDeviceExecute();
+  Window().ActionDelDeviceExecute();
   EXPECT_EQ(Window().RowCount(), 0);
+  EXPECT_TRUE(Window().PageControlDevRecord->isVisible());
+  EXPECT_FALSE(Window().ImageBkGrnd->isVisible());
+  lLogger->ButtonClearTableChartClick(lLogger);
+  EXPECT_FALSE(lLogger->HasDataToSave());
+  EXPECT_FALSE(Window().PageControlDevRecord->isVisible());
+  EXPECT_TRUE(Window().ImageBkGrnd->isVisible());
+
+  EXPECT_TRUE(Window().close());
 }
