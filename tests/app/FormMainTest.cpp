@@ -31,7 +31,14 @@ QString Column(const TFormMain& pWindow, int pRow, int pColumn) {
 // The record filled as a connection reads the instrument: identity first, then connected.
 void ReadInstrument(TFrameDevice* pFrame, const QString& pIdent) {
   pFrame->SetDeviceStatus(dsConnectRead);
-  pFrame->DeviceInfo()->SetIdent(pIdent);
+  tDeviceInfo* lInfo = pFrame->DeviceInfo();
+  lInfo->SetUpdating(true);
+  lInfo->SetIdent(pIdent);
+  lInfo->SetMBAinUnit(0);
+  lInfo->SetMBEinUnit(16);
+  lInfo->SetMBAUnitStr("bar");
+  lInfo->SetMBEUnitStr("bar");
+  lInfo->SetUpdating(false);
   pFrame->SetDeviceStatus(dsConnected);
 }
 
@@ -85,7 +92,7 @@ TEST_F(tAppFixture, damaged_settings_file_keeps_what_it_can_and_is_rewritten_sou
                       70));
   Window();
   AddPort(3);
-  Window().FrameOfRow(0)->DeviceInfo()->SetIdent("X");
+  ReadInstrument(Window().FrameOfRow(0), "X");
   EXPECT_EQ(Column(Window(), 0, 1), "Kessel 1");
   // The language line is readable again by anyone.
   const QString lLanguage = IniValue("Common", "Language");
@@ -278,7 +285,7 @@ TEST_F(tAppFixture, closing_with_a_logging_instrument_names_it_and_stays_open) {
   Window().show();
   AddPort(3);
   TFrameDevice* lFrame = Window().FrameOfRow(0);
-  lFrame->DeviceInfo()->SetIdent("X");
+  ReadInstrument(lFrame, "X");
   lFrame->SetDeviceStatus(dsLogging);
   mDialogs.Clear();
 
