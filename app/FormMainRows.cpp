@@ -106,6 +106,10 @@ void TFormMain::ShowPages(bool pShow) {
 void TFormMain::miAddDeviceClick(QObject* Sender) {
   const int lComNr = Sender ? Sender->property(kTag).toInt() : 0;
   if (lComNr <= 0) return;
+  // An entry triggered without a click (keyboard, accessibility) leaves its menu open.
+  PopupActionBar->hide();
+  mMenuAddSub->hide();
+  mMenuDevice->hide();
 
   ShowPages(true);
   auto* lFrame = new TFrameDevice(ScrollBoxFrameDevice);
