@@ -204,6 +204,7 @@ TEST_F(PageK40, instrument_fault_turns_the_page_to_internal_error_for_good) {
   // Live values go on in the fault state.
   b.Sim.SetPressure(9);
   EXPECT_TRUE(b.WaitPressure(" 9,000"));
+  EXPECT_TRUE(SaveScreenshot(b.Page.get(), "k40_internal_error_de"));
 
   Resources().SetLanguage(laEnglish);
   EXPECT_EQ(b.Page->RichEditError->Lines(), QStringList{"The voltage supply is too low!"});
