@@ -217,6 +217,12 @@ class Session:
                     p.wait(timeout=5)
                 except subprocess.TimeoutExpired:
                     p.kill()
+        # The simulators' frame logs and the settings file are kept with the screenshots.
+        for com, sim in self.sims.items():
+            if os.path.exists(sim["log"]):
+                shutil.copy(sim["log"], os.path.join(self.out_dir, "sim-com%d.log" % com))
+        if os.path.exists(self.settings_path()):
+            shutil.copy(self.settings_path(), os.path.join(self.out_dir, "Corvane.ini"))
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 

@@ -194,9 +194,46 @@ def _csv_rows(path):
         return [line.rstrip("\r\n") for line in f if line.strip()]
 
 
+def _received(s, com):
+    """(baud, bytes as hex text) of every frame the simulator on com received."""
+    out = []
+    for line in s.sim_log(com).splitlines():
+        parts = line.split(None, 3)
+        if len(parts) == 4 and parts[1] == "RX":
+            out.append((int(parts[2]), parts[3].strip()))
+    return out
+
+
+def _first(frames, pred, what):
+    for i, f in enumerate(frames):
+        if pred(f):
+            return i
+    raise AssertionError("never received: " + what)
+
+
+def _check_probe_order(s, k40_com, r70_com):
+    """An ordinary port is searched for R70 first (9600 with and without the auto-baud byte,
+    then 115200), then for the K40 family (TYP, SO); once found, live requests repeat."""
+    so = "53 4F FF"
+    k = _received(s, k40_com)
+    assert k[0][0] == 9600 and k[0][1].startswith("55 " + so), k[:3]
+    with_prefix = _first(k, lambda f: f[0] == 9600 and f[1].startswith("55 " + so), "R70 9600+0x55")
+    without = _first(k, lambda f: f[0] == 9600 and f[1].startswith(so), "R70 9600")
+    fast = _first(k, lambda f: f[0] == 115200, "R70 115200")
+    typ = _first(k, lambda f: f[0] == 9600 and f[1].startswith("54 59 50"), "TYP")
+    assert with_prefix < without < fast < typ, (with_prefix, without, fast, typ)
+    tail = [f[1] for f in k[-20:]]
+    assert max(tail.count(t) for t in set(tail)) >= 8, tail
+    r = _received(s, r70_com)
+    assert r[0][0] == 9600 and r[0][1].startswith("55 " + so), r[:3]
+    assert not any(f[1].startswith("54 59 50") for f in r), "R-70 found, yet K40 probes followed"
+
+
 def log_both_and_save_csv_and_chart(s):
     _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
                     (5, ["--instrument", "r70", "--pressure", "7.5"])])
+    time.sleep(1.0)
+    _check_probe_order(s, 3, 5)
     before = {c: _sim_frames(s, c) for c in (3, 5)}
     start, stop = _run_logger(s)
     time.sleep(2)
