@@ -197,6 +197,12 @@ class Session:
         shown = [a for a in found if self.showing(a)]
         return shown[0] if shown else None
 
+    def find_showing_prefix(self, prefix, root=None):
+        found = pyatspi.findAllDescendants(root or self.app,
+                                           lambda a: (a.name or "").startswith(prefix))
+        shown = [a for a in found if self.showing(a)]
+        return shown[0] if shown else None
+
     def enabled(self, acc):
         try:
             return acc.getState().contains(pyatspi.STATE_ENABLED)

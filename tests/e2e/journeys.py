@@ -1,5 +1,6 @@
 """Journeys a technician takes through the real program."""
 import os
+import subprocess
 import sys
 import time
 
@@ -229,6 +230,66 @@ def _check_probe_order(s, k40_com, r70_com):
     assert not any(f[1].startswith("54 59 50") for f in r), "R-70 found, yet K40 probes followed"
 
 
+def _kinds(frames):
+    """Request kinds: the first two bytes after a possible auto-baud byte."""
+    out = set()
+    for _, hexes in frames:
+        b = hexes.split()
+        if b and b[0] == "55":
+            b = b[1:]
+        out.add(" ".join(b[:2]))
+    return out
+
+
+def adjust_zero_of_each_family(s):
+    tree = _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "0.05"]),
+                           (5, ["--instrument", "r70", "--pressure", "0.05"])])
+    for com in (3, 5):
+        s.click_widget(s.find(name=str(com), root=tree))
+        time.sleep(0.5)
+        s.press(s.wait_find(name="Instrument", role="page tab"))
+        tab = s.wait_for(lambda: s.find_showing(name="Adjustment", role="page tab"), 10,
+                         "Adjustment tab")
+        s.press(tab)
+        time.sleep(0.5)
+        s.click_widget(s.wait_for(lambda: s.find_showing(name="Zero point", role="radio button"),
+                                  10, "Zero point"))
+        live = _kinds(_received(s, com)[-10:])
+        date_label = s.wait_for(lambda: s.find_showing_prefix("Adjustment date: "), 5,
+                                "adjustment date")
+        date_before = date_label.name
+        s.click_widget(s.wait_for(lambda: s.find_showing(name="Adjust", role="push button"), 5,
+                                  "Adjust"))
+        time.sleep(1.0)
+        arrows = [b for b in s.find_all(name="Adjustment ", role="push button")
+                  if s.showing(b)]
+        assert len(arrows) == 2, len(arrows)
+        s.wait_for(lambda: s.enabled(arrows[1]), 10, "adjustment buttons enabled")
+        n = len(_received(s, com))
+        # Press and hold the decrease button: the zero point moves while it is held.
+        x, y, w, h = arrows[1].queryComponent().getExtents(harness.pyatspi.DESKTOP_COORDS)
+        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "mousedown",
+                        "1"], check=True)
+        time.sleep(2.0)
+        subprocess.run(["xdotool", "mouseup", "1"], check=True)
+        time.sleep(0.5)
+        s.screenshot("adjusting-com%d" % com)
+        during = _kinds(_received(s, com)[n:])
+        assert during - live, ("no adjustment request while holding", during, live)
+        accept = s.wait_for(lambda: s.find_showing(name="Accept", role="push button"), 5,
+                            "Accept")
+        s.wait_for(lambda: s.enabled(accept), 5, "Accept enabled")
+        m = len(_received(s, com))
+        s.click_widget(accept)
+        time.sleep(1.5)
+        assert len(_received(s, com)) > m, "nothing sent on Accept"
+        s.wait_for(lambda: (s.find_showing_prefix("Adjustment date: ").name != date_before), 10,
+                   "adjustment date renewed (was %r)" % date_before)
+        s.screenshot("adjusted-com%d" % com)
+    s.app_proc.kill()
+    s.app_proc.wait(timeout=15)
+
+
 def log_both_and_save_csv_and_chart(s):
     _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
                     (5, ["--instrument", "r70", "--pressure", "7.5"])])
@@ -306,7 +367,8 @@ def pull_one_away_while_logging_then_close_unsaved(s):
 
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
-           log_both_and_save_csv_and_chart, pull_one_away_while_logging_then_close_unsaved]
+           adjust_zero_of_each_family, log_both_and_save_csv_and_chart,
+           pull_one_away_while_logging_then_close_unsaved]
     # Further arguments pick journeys by name, for a developer's quick rerun.
     chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL
     sys.exit(harness.run(chosen, sys.argv[1]))
