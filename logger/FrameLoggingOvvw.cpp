@@ -810,8 +810,12 @@ void TFrameLoggingOvvw::DeviceInfoChanged(tDeviceInfo* pSender) {
       LabelMinus->show();
     }
     if (mDeviceList.size() == 1) {
-      ComboBoxUnitMBA->setCurrentIndex(ComboBoxUnitMBA->findText(pSender->MBAUnitStr()));
-      ComboBoxUnitMBE->setCurrentIndex(ComboBoxUnitMBE->findText(pSender->MBEUnitStr()));
+      // A unit the boxes do not offer (none read yet) keeps the current choice: an empty
+      // selection would leave the run without a unit.
+      const int lIndexA = ComboBoxUnitMBA->findText(pSender->MBAUnitStr());
+      const int lIndexE = ComboBoxUnitMBE->findText(pSender->MBEUnitStr());
+      if (lIndexA >= 0) ComboBoxUnitMBA->setCurrentIndex(lIndexA);
+      if (lIndexE >= 0) ComboBoxUnitMBE->setCurrentIndex(lIndexE);
     }
   }
 }
