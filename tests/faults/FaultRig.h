@@ -1,0 +1,109 @@
+#pragma once
+// Shared set-up of the fault matrix: simulated instruments behind the device frame's port
+// factory, the maker's bridge where a case wants the R70 probes at once, scripted dialogs to
+// see the messages, and waiting in the event loop without spinning.
+#include "core/Types.h"
+#include "i18n/Resources.h"
+#include "i18n/ScriptedDialogService.h"
+#include "pages/FrameDevice.h"
+#include "serial/CP210xFake.h"
+#include "serial/USB_CP210x.h"
+#include "sim/SimK40.h"
+#include "sim/SimPort.h"
+#include "sim/SimR70.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace faults {
+
+inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs) {
+  QDeadlineTimer lDeadline(pBoundMs);
+  QTimer lTick;
+  lTick.start(1);
+  while (!pDone()) {
+    if (lDeadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+inline void PumpFor(int pMs) {
+  WaitFor([] { return false; }, pMs);
+}
+
+enum class tFamily { K40P, R7x };
+
+inline std::unique_ptr<tSimInstrument> MakeInstrument(tFamily pFamily) {
+  if (pFamily == tFamily::K40P) return std::make_unique<tSimK40>(tSimK40::tModel::K40P);
+  return std::make_unique<tSimR70>(tSimR70::tModel::R7x);
+}
+
+inline const char* FamilyName(tFamily pFamily) {
+  return pFamily == tFamily::K40P ? "K40P" : "R7x";
+}
+
+// The frame's COM number throughout.
+constexpr int cComNr = 7;
+
+// German texts the cases expect (the catalogue's own).
+inline const QString cNoConnection = QStringLiteral("Verbindungsaufbau an COM7 nicht möglich!");
+inline const QString cConnectionFailed = QStringLiteral("Verbindungsaufbau gescheitert!");
+
+class tFaultFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    mDialogScope = std::make_unique<tDialogsScope>(mDialogs);
+    Resources().SetLanguage(laGerman);
+  }
+  void TearDown() override {
+    TFrameDevice::SetComPortFactory({});
+    tUSB_CP210x::SetBackendFactory({});
+    mDialogScope.reset();
+    PumpFor(20);
+  }
+
+  // Instruments of the R70 family sit behind the maker's bridge, so that they are probed at
+  // once instead of after the K40 family's 5 s.
+  void UseInstrument(tFamily pFamily) {
+    mInstrument = MakeInstrument(pFamily);
+    mPorts = std::make_unique<tSimPortFactory>(mInstrument.get());
+    TFrameDevice::SetComPortFactory(mPorts->Factory());
+    const bool lBridge = pFamily == tFamily::R7x;
+    tUSB_CP210x::SetBackendFactory([lBridge]() -> std::shared_ptr<iCP210xBackend> {
+      if (!lBridge) return std::make_shared<tCP210xFake>();
+      return std::make_shared<tCP210xFake>(
+          QList<tCP210xFake::tBridge>{{QStringLiteral("HALVEX_R-7X_0815"), cComNr}});
+    });
+  }
+
+  std::unique_ptr<TFrameDevice> ConnectedFrame() {
+    auto lFrame = std::make_unique<TFrameDevice>();
+    lFrame->resize(600, 380);
+    lFrame->Initialize(cComNr);
+    lFrame->Connect();
+    EXPECT_TRUE(WaitFor([&] { return lFrame->DeviceStatus() == dsConnected; }, 15000))
+        << "status " << int(lFrame->DeviceStatus());
+    return lFrame;
+  }
+
+  // Texts of the error boxes shown so far.
+  QStringList Errors() const {
+    QStringList lTexts;
+    for (const tDialogRecord& r : mDialogs.Records())
+      if (r.Kind == dkMessage && r.Type == mtError) lTexts << r.Text;
+    return lTexts;
+  }
+
+  tScriptedDialogService mDialogs;
+  std::unique_ptr<tDialogsScope> mDialogScope;
+  std::unique_ptr<tSimInstrument> mInstrument;
+  std::unique_ptr<tSimPortFactory> mPorts;
+};
+
+} // namespace faults
