@@ -6,6 +6,8 @@
 #include "i18n/RichEdit.h"
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
+#include "serial/ComPort.h"
+#include "serial/USB_CP210x.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -102,9 +104,7 @@ void TFrameDevice::SetComPortFactory(tComPortFactory pFactory) {
 
 tComPortFactory TFrameDevice::ComPortFactory() {
   if (PortFactory()) return PortFactory();
-  // The serial port service is not built in yet.
-  return
-      []() -> std::unique_ptr<iComPort> { throw eError("Keine serielle Schnittstelle verfügbar"); };
+  return []() -> std::unique_ptr<iComPort> { return std::make_unique<TApdComPort>(); };
 }
 
 QString TFrameDevice::OutText(int pIndex) {
@@ -179,6 +179,33 @@ void TFrameDevice::Initialize(int pComNr) {
   SetDeviceStatus(dsDisconnected);
   mIncludeK40 = true;
   mIsVQ5 = false;
+
+  std::unique_ptr<tUSB_CP210x> lUSB;
+  try {
+    lUSB = std::make_unique<tUSB_CP210x>();
+  } catch (...) {
+    return; // no bridge library: an ordinary port
+  }
+  // Errors while counting bridges or reading their strings reach the caller.
+  const quint32 lCount = lUSB->GetNumDevices();
+  for (quint32 i = 0; i < lCount; ++i) {
+    const QString lSerial = lUSB->GetProductString(i).toUpper();
+    if (!lSerial.startsWith(cPrefixR7xHex) && !lSerial.startsWith(cPrefixR7xText) &&
+        !lSerial.startsWith(cPrefixVQ5Hex))
+      continue;
+    try {
+      // A bridge that cannot be opened is skipped: asking for its port would answer for
+      // whatever handle is still open.
+      if (!lUSB->Open(i)) continue;
+      if (lUSB->GetComNr() == pComNr) {
+        mIncludeK40 = false;
+        mIsVQ5 = lSerial.startsWith(cPrefixVQ5Hex);
+      }
+      lUSB->Close();
+    } catch (...) {
+      // a bridge that cannot be opened or has no port is skipped
+    }
+  }
 }
 
 void TFrameDevice::BitBtnConnectClick() {

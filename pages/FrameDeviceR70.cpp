@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -114,9 +115,15 @@ QComboBox* NewUnitBox(const QString& pName, QWidget* pParent, int pLeft, int pTo
   return lBox;
 }
 
+// The text of an error as the user should read it.
+QString ErrorText(const std::exception& pError) {
+  if (const auto* lError = dynamic_cast<const eError*>(&pError)) return lError->Message();
+  return QString::fromUtf8(pError.what());
+}
+
 // A technical error the page cannot handle itself: its text as it stands, in an error box.
 void ReportError(const eError& pError) {
-  Dialogs().Error(pError.Message());
+  Dialogs().Error(ErrorText(pError));
 }
 
 } // namespace
@@ -146,6 +153,9 @@ void TFrameDeviceR70::BuildComponents() {
   PageControl = new QTabWidget(this);
   PageControl->setObjectName(QStringLiteral("PageControl"));
   PageControl->setIconSize(QSize(32, 32));
+  auto* lLayout = new QVBoxLayout(this);
+  lLayout->setContentsMargins(0, 0, 0, 0);
+  lLayout->addWidget(PageControl);
   BuildInfoTab();
   BuildAdjustTab();
   BuildSettingsTab();
@@ -255,6 +265,10 @@ void TFrameDeviceR70::BuildAdjustTab() {
                       QStringLiteral("203@Justage"));
   // The panel registers itself with the engine, so the page's registration skips it.
   FrameAdjust = new TFrameAdjust(TabSheetJustage);
+  // The panel fills the tab; the measured values are placed over it, beside its controls.
+  auto* lLayout = new QVBoxLayout(TabSheetJustage);
+  lLayout->setContentsMargins(0, 0, 0, 0);
+  lLayout->addWidget(FrameAdjust);
 
   GroupBox1 = new QGroupBox(QStringLiteral("214@Messwerte "), TabSheetJustage);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -304,12 +318,6 @@ void TFrameDeviceR70::BuildSettingsTab() {
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
           [this] { ButtonFactorySettingsClick(); });
-}
-
-void TFrameDeviceR70::resizeEvent(QResizeEvent* pEvent) {
-  TFrameDeviceBase::resizeEvent(pEvent);
-  PageControl->setGeometry(rect());
-  FrameAdjust->setGeometry(TabSheetJustage->rect());
 }
 
 void TFrameDeviceR70::Initialize(std::unique_ptr<iComPort> pCom) {
@@ -466,14 +474,15 @@ void TFrameDeviceR70::ShowNewValue() {
     if (mR70ifc->IsWerksDruckActive()) mMeasWz.append(mDeviceInfo->PressureWerkUnit());
     mLastTimeValue = lNow;
   }
+  // Trimmed at once, also while no unit is chosen, so that the lists cannot grow for hours.
+  KeepNewest(mMeasVal);
+  KeepNewest(mMeasWz);
 
   if (ComboBoxUnitMBA->currentText().isEmpty() || ComboBoxUnitMBE->currentText().isEmpty()) {
     PanelPressure->SetCaption(NoValue);
     PanelP->SetCaption(NoValue);
     PanelPWz->SetCaption(NoValue);
   } else {
-    KeepNewest(mMeasVal);
-    KeepNewest(mMeasWz);
     if (!mMeasVal.isEmpty()) {
       const double lMean = Mean(mMeasVal);
       PanelPressure->SetCaption(ConvertedPressure(lMean, ComboBoxUnitMBA->currentText(),
@@ -630,13 +639,13 @@ void TFrameDeviceR70::ShowOperatingParams() {
 }
 
 void TFrameDeviceR70::ButtonWriteSettingsClick() {
-  if (!mR70ifc) return;
+  if (!mR70ifc || FDeviceStatus != dsConnected) return;
   SetDeviceStatus(dsProgramming);
   try {
     mR70ifc->WriteOperatingParam(
         ModeOfItem(mDeviceInfo->DeviceType(), RadioGroupOperMode->ItemIndex()),
         static_cast<quint16>(SpinEditInterval->value()));
-  } catch (const eError& pError) {
+  } catch (const std::exception& pError) {
     SettingsFailed(pError);
     return;
   }
@@ -644,11 +653,11 @@ void TFrameDeviceR70::ButtonWriteSettingsClick() {
 }
 
 void TFrameDeviceR70::ButtonFactorySettingsClick() {
-  if (!mR70ifc) return;
+  if (!mR70ifc || FDeviceStatus != dsConnected) return;
   SetDeviceStatus(dsProgramming);
   try {
     mR70ifc->FactoryOperatingParam();
-  } catch (const eError& pError) {
+  } catch (const std::exception& pError) {
     SettingsFailed(pError);
     return;
   }
@@ -656,10 +665,22 @@ void TFrameDeviceR70::ButtonFactorySettingsClick() {
   SetDeviceStatus(dsConnected);
 }
 
-void TFrameDeviceR70::SettingsFailed(const eError& pError) {
-  // The interface leaves the live exchange stopped after its last attempt: start it again and
-  // return to a working page, then tell the user what went wrong.
-  if (mR70ifc) mR70ifc->SetLiveActive(true);
-  SetDeviceStatus(dsConnected);
-  ReportError(pError);
+void TFrameDeviceR70::SettingsFailed(const std::exception& pError) {
+  // The interface leaves the live exchange stopped after its last attempt. The instrument may
+  // have taken part of the settings: the user sees why, and live values resume so that the
+  // page is usable again (a dead line then ends in the live time-out).
+  if (mR70ifc) {
+    try {
+      mR70ifc->SetLiveActive(true);
+    } catch (const std::exception&) {
+      ReleaseInterface();
+    }
+  }
+  Dialogs().Error(ErrorText(pError), this);
+  if (mR70ifc) {
+    SetDeviceStatus(dsConnected);
+    ShowOperatingParams();
+  } else {
+    SetDeviceStatus(dsDisconnected);
+  }
 }

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -94,9 +95,6 @@ public:
   void ButtonWriteSettingsClick();
   void ButtonFactorySettingsClick();
 
-protected:
-  void resizeEvent(QResizeEvent* pEvent) override;
-
 private:
   void BuildComponents();
   void BuildInfoTab();
@@ -116,7 +114,7 @@ private:
   void FitTranslatedTexts();
   void SetGridValue(int pRow, const QString& pText);
   void ShowOperatingParams();
-  void SettingsFailed(const eError& pError);
+  void SettingsFailed(const std::exception& pError);
   void ReleaseInterface();
   QString ConvertedPressure(double pBar, const QString& pUnitMBA, const QString& pUnitMBE,
                             bool pWithUnit) const;

@@ -5,6 +5,8 @@
 #include "i18n/Resources.h"
 #include "i18n/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
+#include "serial/CP210xFake.h"
+#include "serial/USB_CP210x.h"
 #include "sim/SimPort.h"
 
 #include <QCoreApplication>
@@ -58,18 +60,26 @@ class tFrameFixture : public ::testing::Test {
 protected:
   void SetUp() override {
     mDialogScope = std::make_unique<tDialogsScope>(mDialogs);
+    UseBridges({});
     Resources().SetLanguage(laGerman);
   }
   void TearDown() override {
     TFrameDevice::SetComPortFactory({});
+    tUSB_CP210x::SetBackendFactory({});
     mDialogScope.reset();
     Resources().SetLanguage(laGerman);
     // Deferred deletions of released pages and interfaces.
     PumpFor(20);
   }
   void UsePorts(tSimPortFactory& pFactory) { TFrameDevice::SetComPortFactory(pFactory.Factory()); }
+  // The USB bridges the frames see (none by default, whatever is plugged into this machine).
+  void UseBridges(const QList<tCP210xFake::tBridge>& pBridges) {
+    mBridges = std::make_shared<tCP210xFake>(pBridges);
+    tUSB_CP210x::SetBackendFactory([this] { return mBridges; });
+  }
 
   tScriptedDialogService mDialogs;
+  std::shared_ptr<tCP210xFake> mBridges;
   std::unique_ptr<tDialogsScope> mDialogScope;
 };
 

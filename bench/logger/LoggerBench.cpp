@@ -1,0 +1,173 @@
+// Logger benchmarks. Prints one line per figure:
+//  - the sampling tick with 4 devices at 10 k, 100 k and 1 M recorded samples, and the ratio
+//    of the 1 M figure to the 10 k one (target ≤ 1.5);
+//  - heap bytes per recorded sample and device, table and chart together (target < 200);
+//  - saving 1 M rows as CSV (target < 2 s);
+//  - redrawing the chart with 1 M points per series (target < 100 ms).
+// The recorded size is reached by appending through the table's and chart's own append
+// operations (a real tick needs a new instrument time stamp, i.e. a millisecond, per sample).
+#include "core/DeviceInfo.h"
+#include "i18n/DialogService.h"
+#include "i18n/ScriptedDialogService.h"
+#include "logger/FrameLoggingOvvw.h"
+#include "logger/LogChart.h"
+#include "logger/LogTableModel.h"
+#include "logger/LogTableWriter.h"
+#include "pages/FrameDevice.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSpinBox>
+#include <QTableView>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <malloc.h>
+#include <memory>
+#include <vector>
+
+namespace {
+std::size_t HeapInUse() {
+  struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+struct tBench {
+  tScriptedDialogService Dialogs;
+  tDialogsScope Scope{Dialogs};
+  std::vector<std::unique_ptr<TFrameDevice>> Frames;
+  std::unique_ptr<TFrameLoggingOvvw> Logger;
+
+  explicit tBench(int pDevices) {
+    Logger = std::make_unique<TFrameLoggingOvvw>();
+    Logger->resize(1200, 700);
+    Logger->show();
+    for (int i = 0; i < pDevices; ++i) {
+      auto frame = std::make_unique<TFrameDevice>();
+      tDeviceInfo* info = frame->DeviceInfo();
+      info->SetComNr(i + 1);
+      info->SetMBAinBar(0);
+      info->SetMBEinBar(16);
+      info->SetMBAUnitStr("bar");
+      info->SetMBEUnitStr("bar");
+      info->SetDeviceType(dtK4xP);
+      info->SetIdent(QString("K-40-P %1").arg(i));
+      info->SetTag(QString("T%1").arg(i + 1));
+      frame->SetDeviceStatus(dsConnected);
+      Logger->AddDevice(frame.get());
+      Frames.push_back(std::move(frame));
+    }
+    Logger->findChild<QSpinBox*>("SpinEditCountLog")->setValue(2147483647);
+    Logger->BitBtnStartLogClick();
+  }
+  ~tBench() {
+    for (auto& f : Frames)
+      Logger->DelDevice(f.get());
+  }
+
+  // Appends samples as the tick does, without waiting for new instrument time stamps.
+  void Fill(int pSamples) {
+    tLogTableModel* table = Logger->TableModel();
+    tLogChart* chart = Logger->Chart();
+    double key = QDateTime::currentMSecsSinceEpoch() / 1000.0 - pSamples * 0.1;
+    tDateTime stamp = NowDateTime();
+    for (int s = 0; s < pSamples; ++s) {
+      key += 0.1;
+      for (const tDevice* d : Logger->DeviceListLog()) {
+        tLogRow row;
+        row.Pressure = 8 + 0.001 * (s % 1000);
+        row.Temperature = 21.5;
+        row.Time = stamp;
+        row.Digits = 3;
+        row.Kind = rkValues;
+        row.Tag = table->TagIndex(d->FrameDevice->DeviceInfo()->Tag());
+        table->AppendRow(row);
+        chart->AddPoint(d->SeriesP, key, row.Pressure);
+        chart->AddPoint(d->SeriesT, key, row.Temperature);
+      }
+    }
+  }
+
+  // Mean time of real ticks that each take one sample, in microseconds.
+  double TickMicros(int pTicks) {
+    QElapsedTimer timer;
+    qint64 total = 0;
+    for (int i = 0; i < pTicks; ++i) {
+      QThread::usleep(1100);
+      for (auto& f : Frames) {
+        f->DeviceInfo()->SetPressureBar(8 + 0.01 * i);
+        f->DeviceInfo()->SetTemperature(22);
+      }
+      timer.start();
+      Logger->TimerLoggerTimer();
+      total += timer.nsecsElapsed();
+      // The paint-rate work runs between ticks, as in the program.
+      QCoreApplication::processEvents();
+    }
+    return total / 1000.0 / pTicks;
+  }
+};
+} // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+
+  // Tick time against recorded size, 4 devices.
+  double tick10k = 0;
+  for (int size : {10000, 100000, 1000000}) {
+    tBench bench(4);
+    bench.Fill(size);
+    QCoreApplication::processEvents();
+    bench.TickMicros(20); // warm-up
+    double us = bench.TickMicros(300);
+    if (size == 10000) tick10k = us;
+    std::printf("tick, 4 devices, %7d samples recorded: %8.1f us\n", size, us);
+    if (size == 1000000) std::printf("tick ratio 1M / 10k: %.2f (target <= 1.5)\n", us / tick10k);
+  }
+
+  // Memory per recorded sample and device.
+  {
+    tBench bench(4);
+    std::size_t before = HeapInUse();
+    const int samples = 1000000;
+    bench.Fill(samples);
+    std::size_t after = HeapInUse();
+    std::printf("memory per sample and device (table + chart): %.1f bytes (target < 200)\n",
+                double(after - before) / (double(samples) * 4));
+  }
+
+  // Saving 1 M rows as CSV.
+  {
+    tBench bench(1);
+    bench.Fill(1000000);
+    QString file = QDir::tempPath() + "/corvane-bench-log.csv";
+    QElapsedTimer timer;
+    timer.start();
+    tLogTableWriter::Write(file, bench.Logger->Table(), 1, ';', "Messstelle");
+    std::printf("save 1M rows as CSV: %lld ms (target < 2000), %lld bytes\n",
+                (long long)timer.elapsed(), (long long)QFileInfo(file).size());
+    QFile::remove(file);
+  }
+
+  // Chart redraw with 1 M points per series.
+  for (int devices : {1, 4}) {
+    tBench bench(devices);
+    bench.Fill(1000000);
+    tLogChart* chart = bench.Logger->Chart();
+    chart->resize(1000, 600);
+    chart->replot(QCustomPlot::rpImmediateRefresh);
+    QElapsedTimer timer;
+    const int rounds = 10;
+    timer.start();
+    for (int i = 0; i < rounds; ++i)
+      chart->replot(QCustomPlot::rpImmediateRefresh);
+    std::printf("chart redraw, %d series of 1M points: %.1f ms (target < 100)\n", devices * 2,
+                timer.elapsed() / double(rounds));
+  }
+  return 0;
+}

@@ -1,0 +1,303 @@
+#include "logger/LogChart.h"
+
+#include "core/Format.h"
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <algorithm>
+
+namespace {
+// Distinct colours that read well on the white back wall, in the order curves are created.
+const QColor cSeriesColours[] = {QColor(255, 0, 0),   QColor(0, 128, 0),   QColor(0, 0, 255),
+                                 QColor(255, 128, 0), QColor(192, 0, 192), QColor(0, 128, 128),
+                                 QColor(128, 0, 0),   QColor(0, 0, 128),   QColor(128, 128, 0),
+                                 QColor(96, 96, 96)};
+// A drag shorter than this is a click, not a zoom or restore.
+constexpr int cMinDragPixels = 4;
+
+QCPRange Widened(double pLower, double pUpper) {
+  // A flat curve still needs an axis with some height to be seen.
+  if (!(pUpper > pLower)) {
+    double half = std::max(std::abs(pLower) * 0.005, 0.5);
+    return QCPRange(pLower - half, pUpper + half);
+  }
+  return QCPRange(pLower, pUpper);
+}
+} // namespace
+
+tLogChart::tLogChart(QWidget* pParent) : QCustomPlot(pParent) {
+  setNoAntialiasingOnDrag(true);
+  setBackground(Qt::white);
+  axisRect()->setBackground(Qt::white);
+  yAxis2->setVisible(true);
+  xAxis->setTickLabelRotation(90);
+  QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+  xAxis->setTicker(ticker);
+  UpdateTickerFormat();
+
+  // Legend below the plot, one entry per visible curve, several per line.
+  legend->setVisible(true);
+  legend->setBrush(QColor(192, 192, 192));
+  legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+  legend->setWrap(6);
+  axisRect()->insetLayout()->take(legend);
+  plotLayout()->addElement(1, 0, legend);
+  plotLayout()->setRowStretchFactor(1, 0.001);
+  legend->setMargins(QMargins(4, 2, 4, 2));
+
+  mReplotTimer.setSingleShot(true);
+  mReplotTimer.setInterval(ReplotIntervalMs);
+  connect(&mReplotTimer, &QTimer::timeout, this, &tLogChart::ReplotNow);
+  ApplyHomeRanges();
+}
+
+tLogChart::~tLogChart() = default;
+
+QCPGraph* tLogChart::AddSeries(bool pRightAxis, const QString& pTitle, bool pActive) {
+  QCPGraph* series = addGraph(xAxis, pRightAxis ? yAxis2 : yAxis);
+  series->setName(pTitle);
+  series->setPen(QPen(cSeriesColours[mSeriesCreated++ % std::size(cSeriesColours)], 1));
+  series->setAdaptiveSampling(true);
+  mStats.insert(series, tSeriesStats{});
+  SetSeriesActive(series, pActive);
+  return series;
+}
+
+void tLogChart::RemoveSeries(QCPGraph* pSeries) {
+  if (!pSeries) return;
+  mStats.remove(pSeries);
+  removeGraph(pSeries);
+  RequestReplot();
+}
+
+void tLogChart::SetSeriesActive(QCPGraph* pSeries, bool pActive) {
+  if (!pSeries) return;
+  pSeries->setVisible(pActive);
+  if (pActive)
+    pSeries->addToLegend();
+  else
+    pSeries->removeFromLegend();
+  RequestReplot();
+}
+
+bool tLogChart::SeriesActive(const QCPGraph* pSeries) const {
+  return pSeries && pSeries->visible();
+}
+
+void tLogChart::SetSeriesTitle(QCPGraph* pSeries, const QString& pTitle) {
+  if (!pSeries || pSeries->name() == pTitle) return;
+  pSeries->setName(pTitle);
+  RequestReplot();
+}
+
+bool tLogChart::SeriesOnRightAxis(const QCPGraph* pSeries) const {
+  return pSeries && pSeries->valueAxis() == yAxis2;
+}
+
+QList<QCPGraph*> tLogChart::Series() const {
+  QList<QCPGraph*> result;
+  for (int i = 0; i < graphCount(); ++i)
+    result.append(graph(i));
+  return result;
+}
+
+void tLogChart::AddPoint(QCPGraph* pSeries, double pKey, double pValue) {
+  auto it = mStats.find(pSeries);
+  if (it == mStats.end()) return;
+  // Keys only grow during a run, so add() appends without sorting.
+  pSeries->data()->add(QCPGraphData(pKey, pValue));
+  tSeriesStats& stats = it.value();
+  if (stats.Count == 0) {
+    stats.Min = stats.Max = pValue;
+  } else {
+    stats.Min = std::min(stats.Min, pValue);
+    stats.Max = std::max(stats.Max, pValue);
+  }
+  ++stats.Count;
+  if (!mHasKeys) {
+    mKeyMin = mKeyMax = pKey;
+    mHasKeys = true;
+  } else {
+    mKeyMin = std::min(mKeyMin, pKey);
+    mKeyMax = std::max(mKeyMax, pKey);
+  }
+  if (!mZoomed) xAxis->setRange(Widened(mKeyMin, mKeyMax));
+  RequestReplot();
+}
+
+int tLogChart::PointCount(const QCPGraph* pSeries) const {
+  auto it = mStats.constFind(pSeries);
+  return it == mStats.constEnd() ? 0 : it->Count;
+}
+
+bool tLogChart::SeriesMinMax(const QCPGraph* pSeries, double& pMin, double& pMax) const {
+  auto it = mStats.constFind(pSeries);
+  if (it == mStats.constEnd() || it->Count == 0) return false;
+  pMin = it->Min;
+  pMax = it->Max;
+  return true;
+}
+
+bool tLogChart::HasData() const {
+  for (const tSeriesStats& stats : mStats)
+    if (stats.Count > 0) return true;
+  return false;
+}
+
+void tLogChart::ClearPoints() {
+  UndoZoom();
+  for (int i = 0; i < graphCount(); ++i)
+    graph(i)->data()->clear();
+  for (tSeriesStats& stats : mStats)
+    stats = tSeriesStats{};
+  mHasKeys = false;
+  ApplyHomeRanges();
+  RequestReplot();
+}
+
+void tLogChart::SetLeftRange(double pLower, double pUpper) {
+  mHomeLeft = Widened(pLower, pUpper);
+  if (!mZoomed) yAxis->setRange(mHomeLeft);
+  RequestReplot();
+}
+
+void tLogChart::SetRightRange(double pLower, double pUpper) {
+  mHomeRight = Widened(pLower, pUpper);
+  if (!mZoomed) yAxis2->setRange(mHomeRight);
+  RequestReplot();
+}
+
+void tLogChart::UndoZoom() {
+  mZoomed = false;
+  ApplyHomeRanges();
+  RequestReplot();
+}
+
+void tLogChart::ApplyHomeRanges() {
+  yAxis->setRange(mHomeLeft);
+  yAxis2->setRange(mHomeRight);
+  if (mHasKeys) {
+    xAxis->setRange(Widened(mKeyMin, mKeyMax));
+  } else {
+    double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    xAxis->setRange(now, now + 60);
+  }
+}
+
+void tLogChart::SetAxisTitles(const QString& pLeft, const QString& pRight, const QString& pBottom) {
+  yAxis->setLabel(pLeft);
+  yAxis2->setLabel(pRight);
+  xAxis->setLabel(pBottom);
+  UpdateTickerFormat();
+  RequestReplot();
+}
+
+void tLogChart::UpdateTickerFormat() {
+  auto ticker = qSharedPointerDynamicCast<QCPAxisTickerDateTime>(xAxis->ticker());
+  if (!ticker) return;
+  ticker->setDateTimeFormat(LongTimeFormat());
+  ticker->setDateTimeSpec(Qt::LocalTime);
+}
+
+void tLogChart::RequestReplot() {
+  mReplotPending = true;
+  if (!mReplotTimer.isActive()) mReplotTimer.start();
+}
+
+void tLogChart::ReplotNow() {
+  // A hidden chart is drawn when it is shown again, not at every interval.
+  if (!isVisible()) return;
+  mReplotPending = false;
+  replot(QCustomPlot::rpQueuedReplot);
+}
+
+void tLogChart::showEvent(QShowEvent* pEvent) {
+  QCustomPlot::showEvent(pEvent);
+  if (mReplotPending) ReplotNow();
+}
+
+void tLogChart::CopyInto(tLogChart* pTarget) const {
+  pTarget->clearGraphs();
+  pTarget->mStats.clear();
+  for (int i = 0; i < graphCount(); ++i) {
+    const QCPGraph* source = graph(i);
+    QCPGraph* copy =
+        pTarget->AddSeries(SeriesOnRightAxis(source), source->name(), source->visible());
+    copy->setData(source->data());
+    copy->setPen(source->pen());
+    pTarget->mStats[copy] = mStats.value(source);
+  }
+  pTarget->mHasKeys = mHasKeys;
+  pTarget->mKeyMin = mKeyMin;
+  pTarget->mKeyMax = mKeyMax;
+  pTarget->mHomeLeft = mHomeLeft;
+  pTarget->mHomeRight = mHomeRight;
+  pTarget->SetAxisTitles(yAxis->label(), yAxis2->label(), xAxis->label());
+  // The copy shows what the user sees, zoom included.
+  pTarget->xAxis->setRange(xAxis->range());
+  pTarget->yAxis->setRange(yAxis->range());
+  pTarget->yAxis2->setRange(yAxis2->range());
+  pTarget->mZoomed = mZoomed;
+}
+
+void tLogChart::mousePressEvent(QMouseEvent* pEvent) {
+  if (pEvent->button() == Qt::LeftButton || pEvent->button() == Qt::RightButton) {
+    mDragButton = pEvent->button();
+    mDragStart = mDragLast = pEvent->pos();
+    pEvent->accept();
+    return;
+  }
+  QCustomPlot::mousePressEvent(pEvent);
+}
+
+void tLogChart::mouseMoveEvent(QMouseEvent* pEvent) {
+  if (mDragButton == Qt::LeftButton) {
+    if (!mRubberBand) mRubberBand = new QRubberBand(QRubberBand::Rectangle, this);
+    mRubberBand->setGeometry(QRect(mDragStart, pEvent->pos()).normalized());
+    mRubberBand->show();
+  } else if (mDragButton == Qt::RightButton) {
+    // Moving the chart follows the mouse on every axis.
+    QPoint delta = pEvent->pos() - mDragLast;
+    mDragLast = pEvent->pos();
+    if (!delta.isNull()) {
+      mZoomed = true;
+      for (QCPAxis* axis : {xAxis, yAxis, yAxis2}) {
+        double shift = axis->orientation() == Qt::Horizontal
+                           ? axis->pixelToCoord(0) - axis->pixelToCoord(delta.x())
+                           : axis->pixelToCoord(0) - axis->pixelToCoord(delta.y());
+        axis->moveRange(shift);
+      }
+      replot(QCustomPlot::rpQueuedReplot);
+    }
+  }
+  pEvent->accept();
+}
+
+void tLogChart::mouseReleaseEvent(QMouseEvent* pEvent) {
+  if (pEvent->button() != mDragButton) {
+    QCustomPlot::mouseReleaseEvent(pEvent);
+    return;
+  }
+  if (mRubberBand) mRubberBand->hide();
+  if (mDragButton == Qt::LeftButton) {
+    QPoint delta = pEvent->pos() - mDragStart;
+    if (delta.x() >= cMinDragPixels && delta.y() >= cMinDragPixels)
+      ZoomToPixels(QRect(mDragStart, pEvent->pos()));
+    else if (delta.manhattanLength() >= cMinDragPixels)
+      UndoZoom();
+  }
+  mDragButton = Qt::NoButton;
+  pEvent->accept();
+}
+
+void tLogChart::wheelEvent(QWheelEvent* pEvent) {
+  // The wheel neither zooms nor scrolls here; only the drags of the zoom help do.
+  pEvent->ignore();
+}
+
+void tLogChart::ZoomToPixels(const QRect& pRect) {
+  mZoomed = true;
+  xAxis->setRange(xAxis->pixelToCoord(pRect.left()), xAxis->pixelToCoord(pRect.right()));
+  for (QCPAxis* axis : {yAxis, yAxis2})
+    axis->setRange(axis->pixelToCoord(pRect.bottom()), axis->pixelToCoord(pRect.top()));
+  replot(QCustomPlot::rpQueuedReplot);
+}

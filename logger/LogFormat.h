@@ -1,0 +1,23 @@
+#pragma once
+// The texts the logger writes into its table and reports, over the formatting helpers of
+// core/: numbers and times in the user's locale.
+#include "core/DateTime.h"
+#include "core/Format.h"
+
+namespace tLogFormat {
+inline QString Fixed(double pValue, int pDecimals) {
+  return FormatFixed(pValue, pDecimals);
+}
+// The default date-time text (the date alone at exactly midnight, as that format has it),
+// then "," and the milliseconds as three digits.
+QString TimeStamp(tDateTime pValue);
+inline QString Date(tDateTime pValue) {
+  return FormatShortDate(pValue);
+}
+inline QString Time(tDateTime pValue) {
+  return FormatLongTime(pValue);
+}
+inline tDateTime Now() {
+  return NowDateTime();
+}
+} // namespace tLogFormat
