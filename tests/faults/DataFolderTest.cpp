@@ -9,61 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
-#include <linux/capability.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 using namespace faults;
 
 namespace {
-
-// Root writes wherever it likes; a read-only folder only holds for a process that has given
-// up overriding file permissions. Dropped from the effective set and restored afterwards.
-class tNoPermissionOverride {
-public:
-  tNoPermissionOverride() {
-    if (::geteuid() != 0) return;
-    mHeader.version = _LINUX_CAPABILITY_VERSION_3;
-    mHeader.pid = 0;
-    if (::syscall(SYS_capget, &mHeader, mSaved) != 0) return;
-    __user_cap_data_struct lReduced[2] = {mSaved[0], mSaved[1]};
-    for (int lCap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
-      lReduced[lCap / 32].effective &= ~(1u << (lCap % 32));
-    mActive = ::syscall(SYS_capset, &mHeader, lReduced) == 0;
-  }
-  ~tNoPermissionOverride() {
-    if (mActive) ::syscall(SYS_capset, &mHeader, mSaved);
-  }
-  bool Usable() const { return ::geteuid() != 0 || mActive; }
-
-private:
-  __user_cap_header_struct mHeader{};
-  __user_cap_data_struct mSaved[2]{};
-  bool mActive = false;
-};
-
-// A file system that takes no more bytes: every file write beyond a few bytes fails with
-// EFBIG, as it would with ENOSPC, also for root.
-class tFullDisk {
-public:
-  tFullDisk() {
-    ::getrlimit(RLIMIT_FSIZE, &mSaved);
-    mOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lLimit = mSaved;
-    lLimit.rlim_cur = 8;
-    ::setrlimit(RLIMIT_FSIZE, &lLimit);
-  }
-  ~tFullDisk() {
-    ::setrlimit(RLIMIT_FSIZE, &mSaved);
-    std::signal(SIGXFSZ, mOldHandler);
-  }
-
-private:
-  rlimit mSaved{};
-  void (*mOldHandler)(int) = nullptr;
-};
 
 class DataFolder : public tFaultFixture {
 protected:
@@ -114,8 +63,9 @@ void WriteFile(const QString& pName, const QByteArray& pBytes) {
 // Binary noise, a section that never closes and a language out of range: the window starts
 // with the system's language and no box, and the next change writes a sound file.
 TEST_F(DataFolder, damaged_settings_file_starts_with_defaults_and_is_repaired_by_the_next_write) {
-  WriteFile(IniName(), QByteArray("\x00\xff\xfe[Common\nLanguage=7\n[Idents]\n=\n\x01\x02garbage", 40) +
-                           QByteArray(300, '\x7f') + "\n[Common]\nLanguage=zz\n");
+  WriteFile(IniName(),
+            QByteArray("\x00\xff\xfe[Common\nLanguage=7\n[Idents]\n=\n\x01\x02garbage", 40) +
+                QByteArray(300, '\x7f') + "\n[Common]\nLanguage=zz\n");
   {
     TFormMain lMain;
     PumpFor(50);
@@ -136,7 +86,8 @@ struct tUnwritableCase {
   bool FullDisk; // else a read-only folder
 };
 
-class UnwritableFolder : public DataFolder, public ::testing::WithParamInterface<tUnwritableCase> {};
+class UnwritableFolder : public DataFolder,
+                         public ::testing::WithParamInterface<tUnwritableCase> {};
 
 // The change is kept in memory and said once, naming the file; after the folder is writable
 // again the next change stores both.

@@ -16,9 +16,14 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace faults {
 
@@ -54,6 +59,52 @@ constexpr int cComNr = 7;
 // German texts the cases expect (the catalogue's own).
 inline const QString cNoConnection = QStringLiteral("Verbindungsaufbau an COM7 nicht möglich!");
 inline const QString cConnectionFailed = QStringLiteral("Verbindungsaufbau gescheitert!");
+
+// Root writes wherever it likes; a read-only folder only holds for a process that has given
+// up overriding file permissions. Dropped from the effective set and restored afterwards.
+class tNoPermissionOverride {
+public:
+  tNoPermissionOverride() {
+    if (::geteuid() != 0) return;
+    mHeader.version = _LINUX_CAPABILITY_VERSION_3;
+    mHeader.pid = 0;
+    if (::syscall(SYS_capget, &mHeader, mSaved) != 0) return;
+    __user_cap_data_struct lReduced[2] = {mSaved[0], mSaved[1]};
+    for (int lCap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+      lReduced[lCap / 32].effective &= ~(1u << (lCap % 32));
+    mActive = ::syscall(SYS_capset, &mHeader, lReduced) == 0;
+  }
+  ~tNoPermissionOverride() {
+    if (mActive) ::syscall(SYS_capset, &mHeader, mSaved);
+  }
+  bool Usable() const { return ::geteuid() != 0 || mActive; }
+
+private:
+  __user_cap_header_struct mHeader{};
+  __user_cap_data_struct mSaved[2]{};
+  bool mActive = false;
+};
+
+// A file system that takes no more bytes: every file write beyond a few bytes fails with
+// EFBIG, as it would with ENOSPC, also for root.
+class tFullDisk {
+public:
+  tFullDisk() {
+    ::getrlimit(RLIMIT_FSIZE, &mSaved);
+    mOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lLimit = mSaved;
+    lLimit.rlim_cur = 8;
+    ::setrlimit(RLIMIT_FSIZE, &lLimit);
+  }
+  ~tFullDisk() {
+    ::setrlimit(RLIMIT_FSIZE, &mSaved);
+    std::signal(SIGXFSZ, mOldHandler);
+  }
+
+private:
+  rlimit mSaved{};
+  void (*mOldHandler)(int) = nullptr;
+};
 
 class tFaultFixture : public ::testing::Test {
 protected:

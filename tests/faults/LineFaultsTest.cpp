@@ -17,7 +17,8 @@ struct tConnectCase {
   QString Message; // empty: no box at all
 };
 
-class ConnectUnderFault : public tFaultFixture, public ::testing::WithParamInterface<tConnectCase> {};
+class ConnectUnderFault : public tFaultFixture,
+                          public ::testing::WithParamInterface<tConnectCase> {};
 
 tSimFaults Fault(std::function<void(tSimFaults&)> pSet) {
   tSimFaults f;
@@ -83,13 +84,18 @@ INSTANTIATE_TEST_SUITE_P(
                      Fault([](tSimFaults& f) { f.CorruptChecksum = true; }), dsDisconnected,
                      cNoConnection},
         // A trailing 0x00 leaves the sum alone and the probes take the first bytes, but the
-        // command layers want the exact length and time out.
-        tConnectCase{"K40_extra_trailing_byte", tFamily::K40P,
-                     Fault([](tSimFaults& f) { f.ExtraTrailingByte = true; }), dsDisconnected,
-                     cConnectionFailed},
-        tConnectCase{"R70_extra_trailing_byte", tFamily::R7x,
-                     Fault([](tSimFaults& f) { f.ExtraTrailingByte = true; }), dsDisconnected,
-                     cConnectionFailed},
+        // command layers want the exact length and time out. Unpaced, so that the byte
+        // arrives with the reply and not a byte time after it.
+        tConnectCase{"K40_extra_trailing_byte", tFamily::K40P, Fault([](tSimFaults& f) {
+                       f.ExtraTrailingByte = true;
+                       f.PaceAtBaud = false;
+                     }),
+                     dsDisconnected, cConnectionFailed},
+        tConnectCase{"R70_extra_trailing_byte", tFamily::R7x, Fault([](tSimFaults& f) {
+                       f.ExtraTrailingByte = true;
+                       f.PaceAtBaud = false;
+                     }),
+                     dsDisconnected, cConnectionFailed},
         tConnectCase{"K40_slow_within_limits", tFamily::K40P,
                      Fault([](tSimFaults& f) { f.ReplyDelayMs = 20; }), dsConnected, QString()},
         tConnectCase{"R70_slow_within_limits", tFamily::R7x,
@@ -106,6 +112,7 @@ struct tLiveCase {
   tFamily Family;
   tSimFaults Faults;
   bool StaysConnected;
+  QString Box = QString(); // text the one error box contains; empty: no box
 };
 
 class LiveUnderFault : public tFaultFixture, public ::testing::WithParamInterface<tLiveCase> {};
@@ -136,26 +143,39 @@ TEST_P(LiveUnderFault, ends_in_the_specified_state) {
     EXPECT_TRUE(WaitFor([&] { return lFrame->DeviceStatus() == dsDisconnected; }, 4000))
         << "status " << int(lFrame->DeviceStatus());
   }
-  EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join(" | "));
+  PumpFor(100);
+  if (c.Box.isEmpty()) {
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join(" | "));
+  } else {
+    ASSERT_FALSE(Errors().isEmpty());
+    EXPECT_TRUE(Errors().front().contains(c.Box)) << qPrintable(Errors().front());
+  }
 }
 
+// Not in the table: a K40 live reply with a bad sum. The K40 page leaves the error to the
+// application object, which catches what escapes an event handler; the plain QApplication
+// of the test programs cannot, so that path is left to the end-to-end runs.
 INSTANTIATE_TEST_SUITE_P(
     Faults, LiveUnderFault,
-    ::testing::Values(
-        tLiveCase{"K40_silence", tFamily::K40P, Fault([](tSimFaults& f) { f.Silent = true; }), false},
-        tLiveCase{"R70_silence", tFamily::R7x, Fault([](tSimFaults& f) { f.Silent = true; }), false},
-        tLiveCase{"K40_stray_byte", tFamily::K40P,
-                  Fault([](tSimFaults& f) { f.StrayLeadingByte = true; }), false},
-        tLiveCase{"R70_extra_byte", tFamily::R7x,
-                  Fault([](tSimFaults& f) { f.ExtraTrailingByte = true; }), false},
-        tLiveCase{"K40_corrupt_checksum", tFamily::K40P,
-                  Fault([](tSimFaults& f) { f.CorruptChecksum = true; }), false},
-        tLiveCase{"R70_corrupt_checksum", tFamily::R7x,
-                  Fault([](tSimFaults& f) { f.CorruptChecksum = true; }), false},
-        tLiveCase{"K40_slow_within_limits", tFamily::K40P,
-                  Fault([](tSimFaults& f) { f.ReplyDelayMs = 300; }), true},
-        tLiveCase{"R70_slow_within_limits", tFamily::R7x,
-                  Fault([](tSimFaults& f) { f.ReplyDelayMs = 300; }), true},
-        tLiveCase{"K40_slower_than_the_time_out", tFamily::K40P,
-                  Fault([](tSimFaults& f) { f.ReplyDelayMs = 1500; }), false}),
+    ::testing::Values(tLiveCase{"K40_silence", tFamily::K40P,
+                                Fault([](tSimFaults& f) { f.Silent = true; }), false},
+                      tLiveCase{"R70_silence", tFamily::R7x,
+                                Fault([](tSimFaults& f) { f.Silent = true; }), false},
+                      tLiveCase{"K40_stray_byte", tFamily::K40P,
+                                Fault([](tSimFaults& f) { f.StrayLeadingByte = true; }), false},
+                      tLiveCase{"R70_extra_byte", tFamily::R7x, Fault([](tSimFaults& f) {
+                                  f.ExtraTrailingByte = true;
+                                  f.PaceAtBaud = false;
+                                }),
+                                false},
+                      tLiveCase{"K40_corrupt_checksum", tFamily::K40P,
+                                Fault([](tSimFaults& f) { f.CorruptChecksum = true; }), false},
+                      tLiveCase{"R70_corrupt_checksum", tFamily::R7x,
+                                Fault([](tSimFaults& f) { f.CorruptChecksum = true; }), false},
+                      tLiveCase{"K40_slow_within_limits", tFamily::K40P,
+                                Fault([](tSimFaults& f) { f.ReplyDelayMs = 300; }), true},
+                      tLiveCase{"R70_slow_within_limits", tFamily::R7x,
+                                Fault([](tSimFaults& f) { f.ReplyDelayMs = 300; }), true},
+                      tLiveCase{"K40_slower_than_the_time_out", tFamily::K40P,
+                                Fault([](tSimFaults& f) { f.ReplyDelayMs = 1500; }), false}),
     [](const auto& pInfo) { return std::string(pInfo.param.Name); });

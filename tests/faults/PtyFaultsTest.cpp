@@ -72,8 +72,9 @@ TEST_F(PtyFaults, device_vanishing_mid_poll_disconnects_and_reports_it_missing_o
 
   lFrame->Connect();
   ASSERT_TRUE(WaitFor([&] { return !Errors().isEmpty(); }, 3000));
-  EXPECT_EQ(Errors().front(),
-            QStringLiteral("Verbindungsaufbau an COM7 nicht möglich: Schnittstelle existiert nicht."));
+  EXPECT_EQ(
+      Errors().front(),
+      QStringLiteral("Verbindungsaufbau an COM7 nicht möglich: Schnittstelle existiert nicht."));
   EXPECT_EQ(lFrame->DeviceStatus(), dsDisconnected);
 
   mDialogs.Clear();
@@ -92,8 +93,9 @@ TEST_F(PtyFaults, port_held_by_another_program_gives_message_104_until_it_is_rel
   lEnv.insert(cHoldEnv, mAttachment->LinkPath());
   mHolder.setProcessEnvironment(lEnv);
   mHolder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  mHolder.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests", "--gtest_filter=HoldPort.DISABLED_holds_the_port"});
+  mHolder.start(
+      QCoreApplication::applicationFilePath(),
+      {"--gtest_also_run_disabled_tests", "--gtest_filter=HoldPort.DISABLED_holds_the_port"});
   ASSERT_TRUE(mHolder.waitForStarted(5000));
   QByteArray lOut;
   ASSERT_TRUE(WaitFor(

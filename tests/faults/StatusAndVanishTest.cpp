@@ -64,9 +64,11 @@ TEST_P(VanishingPort, mid_transaction_ends_in_message_213_and_can_reconnect) {
   lFrame.Initialize(cComNr);
   lFrame.Connect();
   // The page exists from the hand-over on and then reads the instrument command by command.
-  ASSERT_TRUE(WaitFor([&] { return lFrame.Page() != nullptr && mPorts->Last() &&
-                                   mPorts->Last()->SentLog().size() > 40; },
-                      15000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return lFrame.Page() != nullptr && mPorts->Last() && mPorts->Last()->SentLog().size() > 40;
+      },
+      15000));
   ASSERT_NE(lFrame.DeviceStatus(), dsConnected) << "reading finished before the cable was pulled";
   mPorts->Last()->Vanish();
   ASSERT_TRUE(WaitFor([&] { return lFrame.DeviceStatus() == dsDisconnected; }, 20000))

@@ -34,22 +34,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
         lK40.ReadRange(lMBA, lMBE, lUnit, lKennung);
         break;
       }
-      case 1: lK40.ReadEEPROM(lOp); break;
-      case 2: lK40.WriteEEPROM(lOp, quint8(~lOp)); break;
-      case 3: (void)lK40.ReadIdent().size(); break;
-      case 4: (void)lK40.ReadFirmwareRevision().size(); break;
+      case 1:
+        lK40.ReadEEPROM(lOp);
+        break;
+      case 2:
+        lK40.WriteEEPROM(lOp, quint8(~lOp));
+        break;
+      case 3:
+        (void)lK40.ReadIdent().size();
+        break;
+      case 4:
+        (void)lK40.ReadFirmwareRevision().size();
+        break;
       case 5: {
         quint8 lMonth, lYear;
         lK40.ReadDateOfProduction(lMonth, lYear);
         break;
       }
-      case 6: lK40.SetToPollMode(); break;
-      case 7: lK40.SetAdjustOn(lTarget); break;
-      case 8: lK40.AdjustInc(lTarget); break;
-      case 9: lK40.AdjustDec(lTarget); break;
-      case 10: lK40.AdjustSave(lTarget); break;
-      case 11: lK40.FactoryReset(lTarget); break;
-      case 12: lK40.SoftwareReset(); break;
+      case 6:
+        lK40.SetToPollMode();
+        break;
+      case 7:
+        lK40.SetAdjustOn(lTarget);
+        break;
+      case 8:
+        lK40.AdjustInc(lTarget);
+        break;
+      case 9:
+        lK40.AdjustDec(lTarget);
+        break;
+      case 10:
+        lK40.AdjustSave(lTarget);
+        break;
+      case 11:
+        lK40.FactoryReset(lTarget);
+        break;
+      case 12:
+        lK40.SoftwareReset();
+        break;
       }
     } catch (const eError&) {
       // Time-outs and bad sums are the expected outcome of most inputs.

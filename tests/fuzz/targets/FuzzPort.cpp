@@ -11,7 +11,8 @@
 
 tFuzzPort::tFuzzPort(tSimInstrument* pInstrument) : mInstrument(pInstrument) {
   if (mInstrument)
-    mInstrument->OnTransmit = [this, lAlive = std::weak_ptr<bool>(mAlive)](const QByteArray& pFrame) {
+    mInstrument->OnTransmit = [this,
+                               lAlive = std::weak_ptr<bool>(mAlive)](const QByteArray& pFrame) {
       if (lAlive.expired() || mFuzzing) return;
       Deliver(pFrame);
     };

@@ -40,7 +40,9 @@ public:
   bool Open() const override { return FOpen; }
   void SetOpen(bool pValue) override { FOpen = pValue; }
   TTriggerAvailEvent OnTriggerAvail() const override { return FOnTriggerAvail; }
-  void SetOnTriggerAvail(TTriggerAvailEvent pHandler) override { FOnTriggerAvail = std::move(pHandler); }
+  void SetOnTriggerAvail(TTriggerAvailEvent pHandler) override {
+    FOnTriggerAvail = std::move(pHandler);
+  }
   void ClearReceive() override { mReceived.clear(); }
   void ClearTransmit() override {}
   void SendBytes(const QByteArray& pBytes) override;
@@ -61,10 +63,10 @@ private:
   bool FOpen = false;
   TTriggerAvailEvent FOnTriggerAvail;
 
-  QByteArray mFrame;         // the request being sent
+  QByteArray mFrame;           // the request being sent
   int mBytesAfterCommand = -1; // SendByte calls since the command bytes
-  QByteArray mReceived;      // arrived, not yet read
-  QByteArray mPending;       // second half of a split chunk
+  QByteArray mReceived;        // arrived, not yet read
+  QByteArray mPending;         // second half of a split chunk
   bool mFuzzing = false;
   const quint8* mData = nullptr;
   size_t mSize = 0;

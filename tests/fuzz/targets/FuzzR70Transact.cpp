@@ -27,22 +27,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
     const quint8 lStep = (lOp >> 5) & 0x03; // 3 is no step and must be refused
     try {
       switch (lOp % 16) {
-      case 0: lR70.ReadEEPROM(lOp); break;
-      case 1: lR70.ReadFLASH(lOp); break;
-      case 2: lR70.WriteEEPROM(lOp, quint8(~lOp)); break;
-      case 3: lR70.SoftwareReset(); break;
-      case 4: (void)lR70.ReadFirmwareRevision().size(); break;
-      case 5: (void)lR70.ReadSerialDigits().size(); break;
-      case 6: (void)lR70.ReadSerialNumber().size(); break;
-      case 7: (void)lR70.ReadRange(); break;
-      case 8: (void)lR70.ReadDateOfProduction(); break;
-      case 9: (void)lR70.ReadAccuracy(); break;
-      case 10: lR70.SetAdjustOn(lTarget); break;
-      case 11: (void)lR70.AdjustInc(lTarget, lStep); break;
-      case 12: (void)lR70.AdjustDec(lTarget, lStep); break;
-      case 13: lR70.AdjustSave(lTarget); break;
-      case 14: lR70.FactoryReset(lTarget); break;
-      case 15: lR70.ReadEEPROM(quint8(240)); break;
+      case 0:
+        lR70.ReadEEPROM(lOp);
+        break;
+      case 1:
+        lR70.ReadFLASH(lOp);
+        break;
+      case 2:
+        lR70.WriteEEPROM(lOp, quint8(~lOp));
+        break;
+      case 3:
+        lR70.SoftwareReset();
+        break;
+      case 4:
+        (void)lR70.ReadFirmwareRevision().size();
+        break;
+      case 5:
+        (void)lR70.ReadSerialDigits().size();
+        break;
+      case 6:
+        (void)lR70.ReadSerialNumber().size();
+        break;
+      case 7:
+        (void)lR70.ReadRange();
+        break;
+      case 8:
+        (void)lR70.ReadDateOfProduction();
+        break;
+      case 9:
+        (void)lR70.ReadAccuracy();
+        break;
+      case 10:
+        lR70.SetAdjustOn(lTarget);
+        break;
+      case 11:
+        (void)lR70.AdjustInc(lTarget, lStep);
+        break;
+      case 12:
+        (void)lR70.AdjustDec(lTarget, lStep);
+        break;
+      case 13:
+        lR70.AdjustSave(lTarget);
+        break;
+      case 14:
+        lR70.FactoryReset(lTarget);
+        break;
+      case 15:
+        lR70.ReadEEPROM(quint8(240));
+        break;
       }
     } catch (const eError&) {
     }
