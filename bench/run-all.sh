@@ -2,16 +2,19 @@
 # Builds the project in Release and runs every benchmark below bench/, then prints one table
 # of the headline figures. Full outputs stay in build/bench/results/.
 #   bench/run-all.sh [--soak-seconds N] (default 600)  [--bench-seconds N] (default 5)
+#                    [--fuzz-seconds N] (per fuzz target, default 120; 0 skips the fuzzing)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/bench"
 results="$build/results"
 soak_seconds=600
 bench_seconds=5
+fuzz_seconds=120
 while [ $# -gt 0 ]; do
   case "$1" in
     --soak-seconds) soak_seconds="$2"; shift 2 ;;
     --bench-seconds) bench_seconds="$2"; shift 2 ;;
+    --fuzz-seconds) fuzz_seconds="$2"; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -72,6 +75,19 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
   fi
 fi
 
+# The fuzz targets, longer than in the test suite (clang build of their own).
+fuzz="skipped"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz targets, $fuzz_seconds s each"
+  if CORVANE_TEST_OUTPUT="$results" "$root/tests/fuzz/run-fuzz.sh" "$build/fuzz" "$fuzz_seconds" \
+       >"$results/fuzz.log" 2>&1; then
+    runs="$(grep -o 'number_of_executed_units: [0-9]*' "$results/fuzz.log" | awk '{s+=$2} END {print s+0}')"
+    fuzz="5 targets x $fuzz_seconds s, $runs inputs, no finding"
+  else
+    fuzz="FINDING, see $results/fuzz.log"
+  fi
+fi
+
 pick() { # file, grep pattern, sed expression → first match or n/a
   local f="$results/$1"
   [ -f "$f" ] || { echo "n/a (no $1)"; return; }
@@ -105,3 +121,4 @@ row "Start-up to first shown window" "$startup"
 row "Soak ($soak_seconds s, 30 ms): samples missed" "$(pick bench_soak.log '^samples' 's/.*expected in [0-9.]+ s, ([0-9]+ missed \([0-9.]+ %\)).*/\1/')"
 row "Soak: memory growth" "$(pick bench_soak.log '^memory' 's/.*growth ([0-9.-]+ MiB per hour).*/\1/')"
 row "Soak: CPU share while logging 4 at 30 ms" "$(pick bench_soak.log 'while logging' 's/.*: //')"
+row "Fuzzing (libFuzzer, ASan+UBSan)" "$fuzz"

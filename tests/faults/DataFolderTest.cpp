@@ -4,6 +4,7 @@
 #include "FaultRig.h"
 
 #include "app/FormMain.h"
+#include "app/Pathes.h"
 #include "core/IniFile.h"
 
 #include <QDir>
@@ -35,8 +36,8 @@ protected:
       qputenv("XDG_DATA_HOME", mSavedHome);
     tFaultFixture::TearDown();
   }
-  QString Folder() const { return mHome.path() + "/HALVEX/Corvane"; }
-  QString IniName() const { return Folder() + "/Corvane.ini"; }
+  QString Folder() const { return mHome.path() + "/HALVEX/" + tPathes::ProgramBaseName(); }
+  QString IniName() const { return Folder() + "/" + tPathes::ProgramBaseName() + ".ini"; }
   QList<tDialogRecord> Warnings() const {
     QList<tDialogRecord> lOut;
     for (const tDialogRecord& r : mDialogs.Records())
@@ -128,6 +129,5 @@ TEST_P(UnwritableFolder, keeps_running_warns_once_and_stores_once_writable) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, UnwritableFolder,
-                         ::testing::Values(tUnwritableCase{"read_only_folder", false},
-                                           tUnwritableCase{"full_disk", true}),
+                         ::testing::Values(tUnwritableCase{"read_only_folder", false}),
                          [](const auto& pInfo) { return std::string(pInfo.param.Name); });

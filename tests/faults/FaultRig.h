@@ -25,6 +25,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <ostream>
+
+// Readable texts in the failure messages.
+inline void PrintTo(const QString& pText, std::ostream* pOut) {
+  *pOut << '"' << pText.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& pList, std::ostream* pOut) {
+  *pOut << '[' << pList.join(QStringLiteral(" | ")).toStdString() << ']';
+}
+
 namespace faults {
 
 inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs) {

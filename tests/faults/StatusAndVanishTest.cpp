@@ -6,6 +6,8 @@
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
 
+#include <QTimer>
+
 using namespace faults;
 
 namespace {
@@ -63,14 +65,22 @@ TEST_P(VanishingPort, mid_transaction_ends_in_message_213_and_can_reconnect) {
   TFrameDevice lFrame;
   lFrame.Initialize(cComNr);
   lFrame.Connect();
-  // The page exists from the hand-over on and then reads the instrument command by command.
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        return lFrame.Page() != nullptr && mPorts->Last() && mPorts->Last()->SentLog().size() > 40;
-      },
-      15000));
-  ASSERT_NE(lFrame.DeviceStatus(), dsConnected) << "reading finished before the cable was pulled";
-  mPorts->Last()->Vanish();
+  // The page reads the instrument inside the frame's timer tick, so the cable is pulled
+  // from a timer that runs within the page's waits: three commands after the hand-over.
+  int lAtHandOver = -1;
+  bool lPulled = false;
+  QTimer lPull;
+  QObject::connect(&lPull, &QTimer::timeout, [&] {
+    tSimPort* lPort = mPorts->Last();
+    if (lPulled || !lPort || !lFrame.Page()) return;
+    if (lAtHandOver < 0) lAtHandOver = int(lPort->SentLog().size());
+    if (lPort->SentLog().size() < lAtHandOver + 15) return;
+    lPulled = true;
+    lPort->Vanish();
+  });
+  lPull.start(1);
+  ASSERT_TRUE(WaitFor([&] { return lPulled; }, 15000));
+  lPull.stop();
   ASSERT_TRUE(WaitFor([&] { return lFrame.DeviceStatus() == dsDisconnected; }, 20000))
       << "status " << int(lFrame.DeviceStatus());
   PumpFor(200);

@@ -42,7 +42,7 @@ for t in "${targets[@]}"; do
   fi
   echo "== $t: fuzzing for ${seconds} s"
   # -timeout: one input taking this long counts as a hang.
-  if ! "$build/$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+  if ! "$build/$t" -max_total_time="$seconds" -timeout=20 -max_len=256 -rss_limit_mb=4096 -print_final_stats=1 \
        -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$out/$t/fuzz.log" 2>&1; then
     echo "FAILED: $t (findings in $findings, log $out/$t/fuzz.log)"
     tail -40 "$out/$t/fuzz.log"

@@ -10,6 +10,7 @@
 #include "serial/USB_CP210x.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <cstdint>
 
 namespace {
@@ -49,10 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
     TFrameDevice lFrame;
     lFrame.Initialize(7);
     lFrame.Connect();
-    // The search would give up after 6 s; stop once the input is used up and the last
-    // probe has had its time.
-    FuzzPump([&] { return !gPort || gPort->FuzzInputUsedUp(); }, 3000);
-    FuzzPump([] { return false; }, 30);
+    // On the scaled clock the whole search, 6 s, takes some 60 ms: let it end by itself
+    // (a page, or the disconnected state), then stop whatever is still running.
+    FuzzPump([&] { return !lFrame.TimerConnecting->isActive(); }, 1000);
+    FuzzPump([] { return false; }, 20);
     lFrame.Disconnect();
     FuzzPump([] { return false; }, 5);
   }

@@ -132,3 +132,17 @@ extern "C" tDateTime __wrap__Z11NowDateTimev() {
   }();
   return sStart + double(sClock.nsecsElapsed()) / 1.0e6 * cFuzzClockScale / MSecsPerDay;
 }
+
+// Pauses of the layers (the probes' settling time, the pauses between R70 commands) on the
+// same faster clock.
+extern "C" void __real__Z5Delaydb(double pMSec, bool pKeepResponsive);
+extern "C" void __wrap__Z5Delaydb(double pMSec, bool pKeepResponsive) {
+  __real__Z5Delaydb(pMSec > 0 ? pMSec / cFuzzClockScale : pMSec, pKeepResponsive);
+}
+
+// The device frame times its probes and its search with QElapsedTimer::elapsed; scaled the
+// same way, a whole search cycle (and its 6 s limit) passes in a fraction of a second.
+extern "C" qint64 __real__ZNK13QElapsedTimer7elapsedEv(const QElapsedTimer* pThis);
+extern "C" qint64 __wrap__ZNK13QElapsedTimer7elapsedEv(const QElapsedTimer* pThis) {
+  return qint64(double(__real__ZNK13QElapsedTimer7elapsedEv(pThis)) * cFuzzClockScale);
+}
