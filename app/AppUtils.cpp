@@ -60,7 +60,8 @@ tAppUtils::tAppUtils(QWidget* pParent) : QDialog(pParent) {
   lblAutoUpdate = MakeLabel(pnAbout, "lblAutoUpdate", 12, 136, 280, 16);
 
   imgHALVEX = MakeLabel(pnAbout, "imgHALVEX", 297, 20, 117, 40);
-  imgHALVEX->setPixmap(ImageLists::Picture(QStringLiteral(":/images/app_logo.svg"), QSize(117, 40)));
+  imgHALVEX->setPixmap(
+      ImageLists::Picture(QStringLiteral(":/images/app_logo.svg"), QSize(117, 40)));
   imgHALVEX->setAccessibleName(QStringLiteral("Logo"));
 
   btnOK = new QPushButton(QStringLiteral("OK"), this);
@@ -164,7 +165,9 @@ int tAppUtils::ShowAbout() {
   return exec();
 }
 
-bool tAppUtils::LogoVisible() const { return !mLogoHidden; }
+bool tAppUtils::LogoVisible() const {
+  return !mLogoHidden;
+}
 
 void tAppUtils::SetAboutLogoResource(const QString& pPath) {
   mAboutLogoResource = pPath;

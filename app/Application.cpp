@@ -48,4 +48,6 @@ void tApplication::HandleError(QObject* pSender, const std::exception& pError) {
   HandleError(pSender, eError(QString::fromLocal8Bit(pError.what()), "std::exception"));
 }
 
-void tApplication::SetOnError(tErrorHandler pHandler) { ErrorHandler() = std::move(pHandler); }
+void tApplication::SetOnError(tErrorHandler pHandler) {
+  ErrorHandler() = std::move(pHandler);
+}

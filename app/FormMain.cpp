@@ -10,11 +10,8 @@
 #include "i18n/DialogService.h"
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
-#include "pages/FrameDevice.h"
-#if __has_include("logger/FrameLoggingOvvw.h")
 #include "logger/FrameLoggingOvvw.h"
-#define CORVANE_WITH_LOGGER 1
-#endif
+#include "pages/FrameDevice.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -39,10 +36,8 @@
 
 namespace {
 
-const char* const kTag = "Tag";
 const QString kCommon = QStringLiteral("Common");
 const QString kLanguage = QStringLiteral("Language");
-const QString kIdents = QStringLiteral("Idents");
 
 tPortMap::tDeviceLister& DeviceLister() {
   static tPortMap::tDeviceLister lLister;
@@ -59,40 +54,11 @@ std::function<void()>& Terminate() {
   return lHandler;
 }
 
-// Row picture by status; -1 leaves the picture as it is.
-int StatusPicture(tDeviceStatus pStatus) {
-  switch (pStatus) {
-  case dsDisconnected:
-    return iiDisconnected;
-  case dsConnecting:
-    return iiConnecting;
-  case dsConnectRead:
-    return -1;
-  case dsConnected:
-    return iiConnected;
-  case dsLogging:
-    return iiChart;
-  case dsAdjusting:
-    return iiArrows;
-  case dsProgramming:
-    return iiTools;
-  case dsInternalError:
-    return iiWarning;
-  }
-  return -1;
-}
-
 QAction* MakeAction(QObject* pOwner, const char* pName, const QString& pCaption, int pPicture) {
   auto* lAction = new QAction(pCaption, pOwner);
   lAction->setObjectName(QLatin1String(pName));
   if (pPicture >= 0) lAction->setIcon(ImageLists::CommandIcon(pPicture));
   return lAction;
-}
-
-// Deletes a port entry later: it may be the entry whose click is running.
-void DiscardAction(QAction* pAction) {
-  pAction->setParent(nullptr);
-  pAction->deleteLater();
 }
 
 } // namespace
@@ -103,7 +69,9 @@ void TFormMain::SetDeviceLister(tPortMap::tDeviceLister pLister) {
 void TFormMain::SetSystemLanguage(std::function<QLocale::Language()> pQuery) {
   SystemLanguage() = std::move(pQuery);
 }
-void TFormMain::SetOnTerminate(std::function<void()> pHandler) { Terminate() = std::move(pHandler); }
+void TFormMain::SetOnTerminate(std::function<void()> pHandler) {
+  Terminate() = std::move(pHandler);
+}
 
 TFormMain::TFormMain(QWidget* pParent) : QMainWindow(pParent), FOutText(OutTextCount) {
   setObjectName(QStringLiteral("FormMain"));
@@ -138,10 +106,10 @@ void TFormMain::BuildActions() {
   ActionManager->setObjectName(QStringLiteral("ActionManager"));
   ActionAddDevice =
       MakeAction(ActionManager, "ActionAddDevice", QString::fromUtf8("2@Hinzufügen"), iiAdd);
-  ActionDelDevice = MakeAction(ActionManager, "ActionDelDevice", QStringLiteral("3@Entfernen"),
-                               iiRemove);
-  ActionRenameTag = MakeAction(ActionManager, "ActionRenameTag",
-                               QString::fromUtf8("13@'Messstelle' ändern"), -1);
+  ActionDelDevice =
+      MakeAction(ActionManager, "ActionDelDevice", QStringLiteral("3@Entfernen"), iiRemove);
+  ActionRenameTag =
+      MakeAction(ActionManager, "ActionRenameTag", QString::fromUtf8("13@'Messstelle' ändern"), -1);
   ActionResetTag = MakeAction(ActionManager, "ActionResetTag",
                               QString::fromUtf8("14@'Messstelle' zurücksetzen"), -1);
   ActionConnectDevice = MakeAction(ActionManager, "ActionConnectDevice",
@@ -163,8 +131,7 @@ void TFormMain::BuildActions() {
   connect(ActionDelDevice, &QAction::triggered, this, [this] { ActionDelDeviceExecute(); });
   connect(ActionRenameTag, &QAction::triggered, this, [this] { ActionRenameTagExecute(); });
   connect(ActionResetTag, &QAction::triggered, this, [this] { ActionResetTagExecute(); });
-  connect(ActionConnectDevice, &QAction::triggered, this,
-          [this] { ActionConnectDeviceExecute(); });
+  connect(ActionConnectDevice, &QAction::triggered, this, [this] { ActionConnectDeviceExecute(); });
   connect(ActionGerman, &QAction::triggered, this, [this] { miDeutschClick(); });
   connect(ActionEnglish, &QAction::triggered, this, [this] { miEnglishClick(); });
   connect(Action3, &QAction::triggered, this, [this] { miInfoClick(); });
@@ -198,7 +165,8 @@ void TFormMain::BuildControls() {
   ImageLogo = new QLabel(PanelLogo);
   ImageLogo->setObjectName(QStringLiteral("ImageLogo"));
   ImageLogo->setAccessibleName(QStringLiteral("ImageLogo"));
-  ImageLogo->setPixmap(ImageLists::Picture(QStringLiteral(":/images/app_logo.svg"), QSize(117, 40)));
+  ImageLogo->setPixmap(
+      ImageLists::Picture(QStringLiteral(":/images/app_logo.svg"), QSize(117, 40)));
   lLogoLayout->addWidget(ImageLogo);
   ActionToolBar->addWidget(PanelLogo);
   addToolBar(Qt::TopToolBarArea, ActionToolBar);
@@ -287,12 +255,12 @@ void TFormMain::BuildControls() {
   PanelMinSize->setObjectName(QStringLiteral("PanelMinSize"));
   PanelMinSize->setGeometry(0, 0, 692, 41);
   PanelMinSize->hide();
-  RichEditTransOutText = new tRichEdit(
-      {QString::fromUtf8("9@Es sind noch Geräte in Bearbeitung:"),
-       QStringLiteral("10@Es liegen Daten zum Speichern vor und gehen verloren!"),
-       QStringLiteral("17@Es ist ein schwerwiegender Fehler aufgetreten"),
-       QStringLiteral("18@Soll das Programm gestartet bleiben?")},
-      ScrollBoxBkGrnd);
+  RichEditTransOutText =
+      new tRichEdit({QString::fromUtf8("9@Es sind noch Geräte in Bearbeitung:"),
+                     QStringLiteral("10@Es liegen Daten zum Speichern vor und gehen verloren!"),
+                     QStringLiteral("17@Es ist ein schwerwiegender Fehler aufgetreten"),
+                     QStringLiteral("18@Soll das Programm gestartet bleiben?")},
+                    ScrollBoxBkGrnd);
   RichEditTransOutText->setObjectName(QStringLiteral("RichEditTransOutText"));
   RichEditTransOutText->setEnabled(false);
   RichEditTransOutText->hide();
@@ -327,11 +295,9 @@ void TFormMain::BuildControls() {
   ScrollBoxFrameLoggingOvvw->setObjectName(QStringLiteral("ScrollBoxFrameLoggingOvvw"));
   ScrollBoxFrameLoggingOvvw->setFrameStyle(QFrame::NoFrame);
   ScrollBoxFrameLoggingOvvw->setWidgetResizable(true);
-#ifdef CORVANE_WITH_LOGGER
   FrameLoggingOvvw = new TFrameLoggingOvvw(this);
   FrameLoggingOvvw->setObjectName(QStringLiteral("FrameLoggingOvvw"));
   ScrollBoxFrameLoggingOvvw->setWidget(FrameLoggingOvvw);
-#endif
   lRecordLayout->addWidget(ScrollBoxFrameLoggingOvvw);
   PageControlDevRecord->addTab(TabSheetRecord, QIcon(ImageLists::ImageList32(iiChart)),
                                QStringLiteral("16@Aufzeichnung"));
@@ -389,12 +355,10 @@ void TFormMain::BuildMenus() {
   connect(PopupActionBar, &QMenu::aboutToShow, this, [this] { DoListComports(); });
 
   // The menu entries show their command: caption, picture, enabled and checked state.
-  const std::pair<QAction*, QAction*> lLinks[] = {{miAddDevice, ActionAddDevice},
-                                                  {miPopAddDevice, ActionAddDevice},
-                                                  {miPopDelDevice, ActionDelDevice},
-                                                  {miPopRenameTag, ActionRenameTag},
-                                                  {miPopResetTag, ActionResetTag},
-                                                  {miPopConnectDevice, ActionConnectDevice}};
+  const std::pair<QAction*, QAction*> lLinks[] = {
+      {miAddDevice, ActionAddDevice},    {miPopAddDevice, ActionAddDevice},
+      {miPopDelDevice, ActionDelDevice}, {miPopRenameTag, ActionRenameTag},
+      {miPopResetTag, ActionResetTag},   {miPopConnectDevice, ActionConnectDevice}};
   for (auto [lEntry, lAction] : lLinks) {
     auto lMirror = [lEntry = lEntry, lAction = lAction] {
       lEntry->setText(lAction->text());
@@ -518,318 +482,6 @@ bool TFormMain::eventFilter(QObject* pWatched, QEvent* pEvent) {
   return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
-// --- Rows and their frames ---------------------------------------------------------------
-
-TFrameDevice* TFormMain::FrameOfItem(const QTreeWidgetItem* pItem) {
-  if (!pItem) return nullptr;
-  return qobject_cast<TFrameDevice*>(pItem->data(0, Qt::UserRole).value<QObject*>());
-}
-
-QTreeWidgetItem* TFormMain::SelectedItem() const {
-  const QList<QTreeWidgetItem*> lSelected = ListViewDevice->selectedItems();
-  return lSelected.isEmpty() ? nullptr : lSelected.first();
-}
-
-TFrameDevice* TFormMain::SelectedFrame() const { return FrameOfItem(SelectedItem()); }
-
-TFrameDevice* TFormMain::FrameOfRow(int pRow) const {
-  return FrameOfItem(ListViewDevice->topLevelItem(pRow));
-}
-
-int TFormMain::RowCount() const { return ListViewDevice->topLevelItemCount(); }
-
-QTreeWidgetItem* TFormMain::ItemOfRecord(const tDeviceInfo* pInfo) const {
-  for (int i = 0; i < ListViewDevice->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* lItem = ListViewDevice->topLevelItem(i);
-    TFrameDevice* lFrame = FrameOfItem(lItem);
-    if (lFrame && lFrame->DeviceInfo() == pInfo) return lItem;
-  }
-  return nullptr;
-}
-
-void TFormMain::SetRowPicture(QTreeWidgetItem* pItem, int pPicture) {
-  if (pPicture >= 0) pItem->setIcon(0, QIcon(ImageLists::ImageList32(pPicture)));
-}
-
-void TFormMain::ShowPages(bool pShow) {
-  ImageBkGrnd->setVisible(!pShow);
-  PanelMinSize->setVisible(pShow);
-  PageControlDevRecord->setVisible(pShow);
-  // The pages need their room; the scroll box of the original grew scroll bars instead.
-  ScrollBoxBkGrnd->setMinimumWidth(pShow ? PanelMinSize->width() : 0);
-  if (pShow) PageControlDevRecord->raise();
-}
-
-void TFormMain::miAddDeviceClick(QObject* Sender) {
-  const int lComNr = Sender ? Sender->property(kTag).toInt() : 0;
-  if (lComNr <= 0) return;
-
-  ShowPages(true);
-  auto* lFrame = new TFrameDevice(ScrollBoxFrameDevice);
-  lFrame->hide();
-  if (RowCount() == 0 && FrameLoggingOvvw) {
-#ifdef CORVANE_WITH_LOGGER
-    FrameLoggingOvvw->SetOnDeviceCountChanged(
-        [this](std::int32_t pCount) { DeviceCountUpdated(pCount); });
-    FrameLoggingOvvw->InitComponents();
-#endif
-  }
-  lFrame->DeviceInfo()->AddEvent(tNotifyEvent(this, &TFormMain::DeviceInfoUpdated));
-  lFrame->setObjectName(QStringLiteral("Frame%1").arg(lComNr));
-  ScrollBoxFrameDevice->layout()->addWidget(lFrame);
-  lFrame->Initialize(lComNr);
-  lFrame->SetOnDeviceStatusChanged([this](tDeviceStatus pStatus) { DeviceStatusUpdated(pStatus); });
-
-  auto* lItem = new QTreeWidgetItem;
-  lItem->setData(0, Qt::UserRole, QVariant::fromValue<QObject*>(lFrame));
-  lItem->setText(3, QString::number(lComNr));
-  lItem->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-  SetRowPicture(lItem, iiDisconnected);
-  ListViewDevice->addTopLevelItem(lItem);
-  ListViewDevice->setCurrentItem(lItem);
-  lItem->setSelected(true);
-
-#ifdef CORVANE_WITH_LOGGER
-  if (FrameLoggingOvvw) FrameLoggingOvvw->AddDevice(lFrame);
-#endif
-  PageControlDevRecord->setCurrentWidget(TabSheetDevice);
-  lFrame->show();
-  UpdateActions();
-  lFrame->Connect();
-}
-
-void TFormMain::ListViewDeviceSelectItem() {
-  static bool lBusy = false;
-  if (lBusy) return;
-  lBusy = true;
-  for (int i = 0; i < RowCount(); ++i)
-    if (TFrameDevice* lFrame = FrameOfRow(i)) lFrame->hide();
-  if (!SelectedItem() && ListViewDevice->currentItem())
-    ListViewDevice->currentItem()->setSelected(true);
-  if (TFrameDevice* lFrame = SelectedFrame()) lFrame->show();
-  lBusy = false;
-  UpdateActions();
-}
-
-void TFormMain::ActionDelDeviceExecute() {
-  QTreeWidgetItem* lItem = SelectedItem();
-  TFrameDevice* lFrame = FrameOfItem(lItem);
-  if (!lFrame) return;
-  switch (lFrame->DeviceStatus()) {
-  case dsConnecting:
-  case dsConnected:
-  case dsInternalError:
-    lFrame->Disconnect();
-    break;
-  case dsConnectRead:
-  case dsLogging:
-  case dsAdjusting:
-  case dsProgramming:
-    // Only the Delete key gets here: the communication ends first, so that no timer or
-    // notification of the page outlives the frame.
-    if (lFrame->Page() && lFrame->Page()->Connected()) lFrame->Page()->SetConnected(false);
-    if (lFrame->DeviceStatus() != dsDisconnected) lFrame->Disconnect();
-    break;
-  case dsDisconnected:
-    break;
-  }
-#ifdef CORVANE_WITH_LOGGER
-  if (FrameLoggingOvvw) FrameLoggingOvvw->DelDevice(lFrame);
-#endif
-  lFrame->SetOnDeviceStatusChanged(nullptr);
-  lFrame->DeviceInfo()->DeleteEvent(tNotifyEvent(this, &TFormMain::DeviceInfoUpdated));
-  const int lIndex = ListViewDevice->indexOfTopLevelItem(lItem);
-  {
-    const QSignalBlocker lBlock(ListViewDevice);
-    delete lItem;
-    ListViewDevice->clearSelection();
-  }
-  delete lFrame;
-
-  QTreeWidgetItem* lNext = ListViewDevice->topLevelItem(lIndex);
-  if (!lNext) lNext = ListViewDevice->topLevelItem(0);
-  if (lNext) {
-    const QSignalBlocker lBlock(ListViewDevice);
-    ListViewDevice->setCurrentItem(lNext);
-    lNext->setSelected(true);
-  }
-  bool lHasData = false;
-#ifdef CORVANE_WITH_LOGGER
-  lHasData = FrameLoggingOvvw && FrameLoggingOvvw->HasDataToSave();
-#endif
-  if (RowCount() == 0 && !lHasData) ShowPages(false);
-  ListViewDeviceSelectItem();
-  UpdateActions();
-}
-
-void TFormMain::DeviceStatusUpdated(tDeviceStatus) {
-  UpdateActions();
-  for (int i = 0; i < RowCount(); ++i)
-    if (TFrameDevice* lFrame = FrameOfRow(i))
-      SetRowPicture(ListViewDevice->topLevelItem(i), StatusPicture(lFrame->DeviceStatus()));
-}
-
-void TFormMain::DeviceInfoUpdated(tDeviceInfo* pSender) {
-  QTreeWidgetItem* lItem = ItemOfRecord(pSender);
-  if (!lItem) return;
-  if (!pSender->Ident().isEmpty()) {
-    const QString lTag = mIniFile->ReadString(kIdents, pSender->Ident(), pSender->Ident());
-    pSender->SetTag(lTag);
-    lItem->setText(1, pSender->Tag());
-  } else {
-    lItem->setText(1, QString());
-  }
-  lItem->setText(2, pSender->MBRange());
-}
-
-void TFormMain::DeviceCountUpdated(std::int32_t pCount) {
-  if (pCount <= 0)
-    ShowPages(false);
-  else
-    PageControlDevRecord->setTabIcon(PageControlDevRecord->indexOf(TabSheetRecord),
-                                     QIcon(ImageLists::ImageList32(pCount == 1 ? iiChart : iiTwoChart)));
-}
-
-// --- Commands ----------------------------------------------------------------------------
-
-void TFormMain::UpdateActions() {
-  TFrameDevice* lFrame = SelectedFrame();
-  if (lFrame) {
-    const tDeviceStatus s = lFrame->DeviceStatus();
-    const tDeviceInfo* lInfo = lFrame->DeviceInfo();
-    ActionDelDevice->setEnabled(s == dsDisconnected || s == dsConnected || s == dsInternalError);
-    ActionConnectDevice->setEnabled(s == dsDisconnected || s == dsConnecting || s == dsConnected ||
-                                    s == dsInternalError);
-    ActionConnectDevice->setChecked(s != dsDisconnected);
-    ActionRenameTag->setEnabled((s == dsDisconnected && !lInfo->Ident().isEmpty()) ||
-                                (s != dsDisconnected && s != dsConnecting));
-    ActionResetTag->setEnabled(lInfo->Tag() != lInfo->Ident());
-  } else {
-    ActionDelDevice->setEnabled(false);
-    ActionConnectDevice->setEnabled(false);
-    ActionConnectDevice->setChecked(false);
-    ActionRenameTag->setEnabled(false);
-    ActionResetTag->setEnabled(false);
-  }
-  ActionConnectDevice->setIcon(
-      ImageLists::CommandIcon(ActionConnectDevice->isChecked() ? iiConnected : iiDisconnected));
-  UpdatePortMenu();
-}
-
-void TFormMain::ActionConnectDeviceExecute() {
-  TFrameDevice* lFrame = SelectedFrame();
-  if (!lFrame) return;
-  if (lFrame->DeviceStatus() == dsDisconnected)
-    lFrame->Connect();
-  else
-    lFrame->Disconnect();
-  // The frame may be gone when its connection attempt let other events run.
-  if ((lFrame = SelectedFrame())) ActionConnectDevice->setChecked(lFrame->DeviceStatus() == dsConnecting);
-}
-
-void TFormMain::ListViewDeviceDblClick() {
-  TFrameDevice* lFrame = SelectedFrame();
-  if (!lFrame) return;
-  switch (lFrame->DeviceStatus()) {
-  case dsDisconnected:
-    PageControlDevRecord->setCurrentWidget(TabSheetDevice);
-    lFrame->Connect();
-    break;
-  case dsConnecting:
-    PageControlDevRecord->setCurrentWidget(TabSheetDevice);
-    break;
-  case dsLogging:
-    PageControlDevRecord->setCurrentWidget(TabSheetRecord);
-    break;
-  case dsAdjusting:
-  case dsProgramming:
-  case dsInternalError:
-    PageControlDevRecord->setCurrentWidget(TabSheetDevice);
-    lFrame->GotoDeviceStatus();
-    break;
-  case dsConnectRead:
-  case dsConnected:
-    break;
-  }
-}
-
-void TFormMain::ListViewDeviceKeyUp(int pKey) {
-  if (pKey == Qt::Key_Insert) {
-    ActionAddDeviceExecute();
-    return;
-  }
-  if (!SelectedFrame()) return;
-  switch (pKey) {
-  case Qt::Key_Space:
-    ActionConnectDeviceExecute();
-    break;
-  case Qt::Key_Delete:
-    ActionDelDeviceExecute();
-    break;
-  case Qt::Key_F2:
-    ActionRenameTagExecute();
-    break;
-  default:
-    break;
-  }
-}
-
-// --- Tags --------------------------------------------------------------------------------
-
-void TFormMain::ActionRenameTagExecute() {
-  QTreeWidgetItem* lItem = SelectedItem();
-  if (!lItem || !ActionRenameTag->isEnabled()) return;
-  EditDeviceName->setText(lItem->text(1));
-  const QRect lRow = ListViewDevice->visualItemRect(lItem);
-  const QPoint lTopLeft = ListViewDevice->viewport()->mapTo(ScrollBoxListDevice, lRow.topLeft());
-  const int lHeight = EditDeviceName->sizeHint().height();
-  EditDeviceName->setGeometry(lTopLeft.x() + ListViewDevice->columnWidth(0) + 2,
-                              lTopLeft.y() + qMax(0, (lRow.height() - lHeight) / 2),
-                              qMax(50, ListViewDevice->columnWidth(1) - 2), lHeight);
-  EditDeviceName->show();
-  EditDeviceName->raise();
-  EditDeviceName->setFocus();
-  EditDeviceName->selectAll();
-}
-
-void TFormMain::EditDeviceNameKeyPress(int pKey) {
-  if (!EditDeviceName->isVisible()) return;
-  if (pKey == Qt::Key_Escape) {
-    if (QTreeWidgetItem* lItem = SelectedItem()) EditDeviceName->setText(lItem->text(1));
-  }
-  ListViewDevice->setFocus();
-  // Without an active window no focus-out reaches the editor; the rename ends here then.
-  EditDeviceNameExit();
-}
-
-void TFormMain::EditDeviceNameExit() {
-  if (!EditDeviceName->isVisible()) return;
-  EditDeviceName->hide();
-  QTreeWidgetItem* lItem = SelectedItem();
-  TFrameDevice* lFrame = FrameOfItem(lItem);
-  if (!lFrame) return;
-  const QString lText = EditDeviceName->text();
-  lItem->setText(1, lText);
-  WriteTag(lFrame->DeviceInfo(), lText);
-  ActionResetTag->setEnabled(lFrame->DeviceInfo()->Tag() != lFrame->DeviceInfo()->Ident());
-}
-
-void TFormMain::ActionResetTagExecute() {
-  QTreeWidgetItem* lItem = SelectedItem();
-  TFrameDevice* lFrame = FrameOfItem(lItem);
-  if (!lFrame || !ActionResetTag->isEnabled()) return;
-  tDeviceInfo* lInfo = lFrame->DeviceInfo();
-  lItem->setText(1, lInfo->Ident());
-  WriteTag(lInfo, lInfo->Ident());
-  ActionResetTag->setEnabled(false);
-}
-
-void TFormMain::WriteTag(tDeviceInfo* pInfo, const QString& pTag) {
-  // An instrument never read has no identity to keep a tag under.
-  if (!pInfo->Ident().isEmpty()) mIniFile->WriteString(kIdents, pInfo->Ident(), pTag);
-  pInfo->SetTag(pTag);
-}
-
 // --- Language, about, closing, errors ----------------------------------------------------
 
 void TFormMain::miDeutschClick() {
@@ -872,13 +524,11 @@ void TFormMain::FormClose(bool& pCanClose) {
     pCanClose = false;
     return;
   }
-#ifdef CORVANE_WITH_LOGGER
   if (FrameLoggingOvvw && FrameLoggingOvvw->HasDataToSave() &&
       Dialogs().MessageBox(mtWarning, OutText(1), mbOKCancel, this) == mrCancel) {
     pCanClose = false;
     return;
   }
-#endif
   pCanClose = true;
   while (RowCount() > 0) {
     ListViewDevice->setCurrentItem(ListViewDevice->topLevelItem(0));
@@ -895,88 +545,5 @@ void TFormMain::ApplicationEventsException(QObject*, const eError& pError) {
       Terminate()();
     else
       QCoreApplication::exit(1);
-  }
-}
-
-// --- Port entries ------------------------------------------------------------------------
-
-QStringList TFormMain::ListComPorts() {
-  if (!mPortMap) return {};
-  mPortMap->Update();
-  return mPortMap->ListComPorts();
-}
-
-void TFormMain::DoListComports() { UpdatePortMenu(); }
-
-void TFormMain::ClearPortMenu() {
-  for (QAction* lAction : mPopAddSub->actions()) {
-    mPopAddSub->removeAction(lAction);
-    DiscardAction(lAction);
-  }
-  for (QAction* lAction : mMenuAddSub->actions()) {
-    mMenuAddSub->removeAction(lAction);
-    DiscardAction(lAction);
-  }
-  miPopAddDevice->setMenu(nullptr);
-  miAddDevice->setMenu(nullptr);
-}
-
-bool TFormMain::UpdatePortMenu() {
-  ActionAddDevice->setEnabled(false);
-  ClearPortMenu();
-  QSet<QString> lInUse;
-  for (int i = 0; i < RowCount(); ++i)
-    lInUse.insert(QStringLiteral("COM") + ListViewDevice->topLevelItem(i)->text(3));
-  for (const QString& lPort : ListComPorts()) {
-    if (lInUse.contains(lPort)) continue;
-    const int lComNr = lPort.mid(3).toInt();
-    auto* lItem = new QAction(lPort, PopupActionBar);
-    lItem->setObjectName(QStringLiteral("mi") + lPort);
-    lItem->setProperty(kTag, lComNr);
-    connect(lItem, &QAction::triggered, this, [this, lItem] { miAddDeviceClick(lItem); });
-    mPopAddDeviceTag = lComNr;
-    miPopAddDevice->setProperty(kTag, lComNr);
-    mPopAddSub->addAction(lItem);
-
-    auto* lAction = new QAction(lPort, ActionManager);
-    lAction->setObjectName(QStringLiteral("mj") + lPort);
-    lAction->setProperty(kTag, lComNr);
-    connect(lAction, &QAction::triggered, this, [this, lAction] { miAddDeviceClick(lAction); });
-    mMenuAddSub->addAction(lAction);
-    ActionAddDevice->setEnabled(true);
-  }
-  if (mPopAddSub->actions().size() == 1) ClearPortMenu();
-  if (!mPopAddSub->actions().isEmpty()) {
-    miPopAddDevice->setMenu(mPopAddSub);
-    miAddDevice->setMenu(mMenuAddSub);
-  }
-  return ActionAddDevice->isEnabled();
-}
-
-void TFormMain::ActionAddDeviceExecute() {
-  if (!UpdatePortMenu()) return;
-  if (mPopAddSub->actions().isEmpty()) {
-    miAddDeviceClick(miPopAddDevice);
-    return;
-  }
-  TimerOpenSubMenu->start();
-  QPoint lPoint = ListViewDevice->pos();
-  QWidget* lBase = ListViewDevice->parentWidget();
-  if (QTreeWidgetItem* lItem = SelectedItem()) {
-    lPoint = ListViewDevice->visualItemRect(lItem).topLeft();
-    lBase = ListViewDevice->viewport();
-  }
-  PopupActionBar->popup(lBase->mapToGlobal(lPoint) + QPoint(20, 20));
-}
-
-void TFormMain::TimerOpenSubMenuTimer() {
-  TimerOpenSubMenu->stop();
-  // Down highlights Add, Right opens its port sub-menu, Home highlights the first port; each
-  // key goes to the menu that is open at that moment.
-  for (int lKey : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Home}) {
-    QWidget* lTarget = QApplication::activePopupWidget();
-    if (!lTarget) return;
-    QKeyEvent lPress(QEvent::KeyPress, lKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(lTarget, &lPress);
   }
 }

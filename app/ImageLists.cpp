@@ -8,9 +8,9 @@
 
 namespace {
 
-const char* const kCommon[] = {"app_add",       "app_remove", "app_connected", "app_disconnected",
+const char* const kCommon[] = {"app_add",        "app_remove", "app_connected", "app_disconnected",
                                "app_connecting", "app_tools",  "app_arrows",    "app_info",
-                               "app_warning",   "app_chart",  "app_two_chart"};
+                               "app_warning",    "app_chart",  "app_two_chart"};
 
 QString Resource32(int pIndex) {
   if (pIndex >= 0 && pIndex <= iiTwoChart)
@@ -82,16 +82,20 @@ QPixmap Greyed(const QPixmap& pPixmap) {
 }
 
 QPixmap ImageList32(int pIndex) {
-  return pIndex < 0 || pIndex >= ImageList32Count ? QPixmap() : Cached(Resource32(pIndex), 32, false);
+  return pIndex < 0 || pIndex >= ImageList32Count ? QPixmap()
+                                                  : Cached(Resource32(pIndex), 32, false);
 }
 QPixmap ImageList16(int pIndex) {
-  return pIndex < 0 || pIndex >= ImageList16Count ? QPixmap() : Cached(Resource16(pIndex), 16, false);
+  return pIndex < 0 || pIndex >= ImageList16Count ? QPixmap()
+                                                  : Cached(Resource16(pIndex), 16, false);
 }
 QPixmap ImageList32dis(int pIndex) {
-  return pIndex < 0 || pIndex >= ImageList32Count ? QPixmap() : Cached(Resource32(pIndex), 32, true);
+  return pIndex < 0 || pIndex >= ImageList32Count ? QPixmap()
+                                                  : Cached(Resource32(pIndex), 32, true);
 }
 QPixmap ImageList16dis(int pIndex) {
-  return pIndex < 0 || pIndex >= ImageList16Count ? QPixmap() : Cached(Resource16(pIndex), 16, true);
+  return pIndex < 0 || pIndex >= ImageList16Count ? QPixmap()
+                                                  : Cached(Resource16(pIndex), 16, true);
 }
 
 QIcon CommandIcon(int pIndex) {

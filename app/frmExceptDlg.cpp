@@ -99,8 +99,9 @@ TfrmExceptDlg::TfrmExceptDlg(QWidget* pParent) : QDialog(pParent) {
   richedtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   richedtMessage->setGeometry(6, 16, 427 - 12, 67 - 22);
 
-  btnDetails = MakeButton(this, "btnDetails", QStringLiteral("Details"),
-                          QStringLiteral(":/images/app_details_down.svg"), QRect(375, 140, 100, 25));
+  btnDetails =
+      MakeButton(this, "btnDetails", QStringLiteral("Details"),
+                 QStringLiteral(":/images/app_details_down.svg"), QRect(375, 140, 100, 25));
   connect(btnDetails, &QPushButton::clicked, this, &TfrmExceptDlg::btnDetailsClick);
   btnExit = MakeButton(this, "btnExit", QStringLiteral("Beenden"),
                        QStringLiteral(":/images/app_power.svg"), QRect(484, 140, 100, 25));
@@ -274,7 +275,8 @@ void TfrmExceptDlg::ShowTracePage() {
   btnGoOut->setEnabled(lCount >= 2 && mPageIndex >= 1);
   btnGoIn->setEnabled(lCount >= 2 && mPageIndex < lCount - 1);
   btnInner->setEnabled(lCount >= 2 && mPageIndex < lCount - 1);
-  richedtStackTrace->setPlainText(mPageIndex < lCount ? mPages[mPageIndex] : QString());
+  QString lPage = mPageIndex < lCount ? mPages[mPageIndex] : QString();
+  richedtStackTrace->setPlainText(lPage.replace(QLatin1String("\r\n"), QLatin1String("\n")));
   richedtStackTrace->moveCursor(QTextCursor::Start);
   lblStackTraceInfo->setText(QStringLiteral("Stacktrace: %1 / %2").arg(mPageIndex + 1).arg(lCount));
 }

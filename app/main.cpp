@@ -6,11 +6,8 @@
 #include "app/Pathes.h"
 #include "app/frmExceptDlg.h"
 #include "i18n/Resources.h"
-#if __has_include("logger/QRepLogging.h")
 #include "logger/QRepLogging.h"
 #include "logger/QRepLoggingChart.h"
-#define CORVANE_WITH_REPORTS 1
-#endif
 
 #include <QPointer>
 #include <memory>
@@ -39,11 +36,9 @@ int main(int argc, char** argv) {
   try {
     lWindow = std::make_unique<TFormMain>();
     lMain = lWindow.get();
-#ifdef CORVANE_WITH_REPORTS
     SetReportLogoVisible([] { return AppUtils ? AppUtils->LogoVisible() : true; });
     QRepLogging = new TQRepLogging(&lApp);
     QRepLoggingChart = new TQRepLoggingChart(&lApp);
-#endif
   } catch (const eError& lError) {
     // The window's creation failed: the start-up dialog reports it and ends the program.
     tApplication::HandleError(nullptr, lError);

@@ -26,6 +26,8 @@ QCPRange Widened(double pLower, double pUpper) {
 
 tLogChart::tLogChart(QWidget* pParent) : QCustomPlot(pParent) {
   setNoAntialiasingOnDrag(true);
+  // Long runs draw millions of points: polylines in one call each.
+  setPlottingHint(QCP::phFastPolylines, true);
   setBackground(Qt::white);
   axisRect()->setBackground(Qt::white);
   yAxis2->setVisible(true);
@@ -207,7 +209,11 @@ void tLogChart::ReplotNow() {
   // A hidden chart is drawn when it is shown again, not at every interval.
   if (!isVisible()) return;
   mReplotPending = false;
-  replot(QCustomPlot::rpQueuedReplot);
+  replot(QCustomPlot::rpImmediateRefresh);
+  // A chart of millions of points takes long to draw: wait longer between repaints so that
+  // painting never takes more than about a fifth of the time, however long the run.
+  const int cost = int(replotTime());
+  mReplotTimer.setInterval(std::clamp(cost * 4, ReplotIntervalMs, MaxReplotIntervalMs));
 }
 
 void tLogChart::showEvent(QShowEvent* pEvent) {

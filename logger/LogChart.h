@@ -2,7 +2,8 @@
 // The logger's chart: pressure curves on the left axis, temperature curves on the right, time
 // along the bottom. Points are appended one by one; the minimum and maximum of every curve are
 // kept as points arrive, so no tick ever walks the recorded points. Repainting runs on its own
-// schedule (at most every ReplotIntervalMs), separate from the sampling rate.
+// schedule (at most every ReplotIntervalMs, less often when drawing takes long), separate from
+// the sampling rate.
 #include <QHash>
 #include <QPoint>
 #include <QTimer>
@@ -14,6 +15,7 @@ class tLogChart : public QCustomPlot {
   Q_OBJECT
 public:
   static constexpr int ReplotIntervalMs = 100;
+  static constexpr int MaxReplotIntervalMs = 2000;
 
   explicit tLogChart(QWidget* pParent = nullptr);
   ~tLogChart() override;

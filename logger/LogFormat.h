@@ -5,12 +5,15 @@
 #include "core/Format.h"
 
 namespace tLogFormat {
-inline QString Fixed(double pValue, int pDecimals) {
-  return FormatFixed(pValue, pDecimals);
-}
+// The same text as FormatFixed, made without the locale's conversion where its digits are
+// plain ASCII (the bulk of every saved or printed table).
+QString Fixed(double pValue, int pDecimals);
 // The default date-time text (the date alone at exactly midnight, as that format has it),
 // then "," and the milliseconds as three digits.
 QString TimeStamp(tDateTime pValue);
+// The same, appended to pText (for writing long tables without temporaries).
+void AppendFixed(QString& pText, double pValue, int pDecimals);
+void AppendTimeStamp(QString& pText, tDateTime pValue);
 inline QString Date(tDateTime pValue) {
   return FormatShortDate(pValue);
 }

@@ -1,6 +1,8 @@
 #include "logger/LogTableModel.h"
 
 #include "logger/LogFormat.h"
+#include <QElapsedTimer>
+#include <algorithm>
 
 tLogTableModel::tLogTableModel(QObject* pParent) : QAbstractTableModel(pParent) {
   mFlushTimer.setSingleShot(true);
@@ -86,6 +88,8 @@ void tLogTableModel::Clear() {
 
 void tLogTableModel::Flush() {
   mFlushTimer.stop();
+  QElapsedTimer cost;
+  cost.start();
   if (mRowCount > mShownRowCount) {
     beginInsertRows(QModelIndex(), mShownRowCount - 1, mRowCount - 2);
     mShownRowCount = mRowCount;
@@ -95,6 +99,8 @@ void tLogTableModel::Flush() {
   if (mShownRowCount > 1)
     emit dataChanged(index(0, 0), index(mShownRowCount - 2, mColCount - 1), {Qt::DisplayRole});
   emit RowsFlushed();
+  // The view's bookkeeping grows with the rows; its share of the time is kept small.
+  mFlushTimer.setInterval(std::clamp(int(cost.elapsed()) * 4, FlushIntervalMs, MaxFlushIntervalMs));
 }
 
 std::size_t tLogTableModel::BytesUsed() const {
@@ -119,4 +125,21 @@ QVariant tLogTableModel::headerData(int pSection, Qt::Orientation pOrientation, 
   if (pRole == Qt::DisplayRole && pOrientation == Qt::Horizontal) return Header(pSection);
   if (pRole == Qt::DisplayRole && pOrientation == Qt::Vertical) return pSection + 1;
   return QVariant();
+}
+
+void tLogTableModel::AppendValueTexts(int pRow, QString& pText, QChar pSeparator) const {
+  const tLogRow& row = Row(pRow);
+  if (row.Kind == rkNotLogging) {
+    for (int c = 0; c < 3; ++c) {
+      pText += QLatin1Char('/');
+      pText += pSeparator;
+    }
+    return;
+  }
+  tLogFormat::AppendFixed(pText, row.Pressure, row.Digits);
+  pText += pSeparator;
+  if (row.Kind != rkNoTemp) tLogFormat::AppendFixed(pText, row.Temperature, 1);
+  pText += pSeparator;
+  tLogFormat::AppendTimeStamp(pText, row.Time);
+  pText += pSeparator;
 }

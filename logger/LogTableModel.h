@@ -35,6 +35,7 @@ class tLogTableModel : public QAbstractTableModel {
 public:
   static constexpr int InitialRowCount = 50;
   static constexpr int FlushIntervalMs = 100;
+  static constexpr int MaxFlushIntervalMs = 2000;
   static constexpr int ColPressure = 0;
   static constexpr int ColTemperature = 1;
   static constexpr int ColTime = 2;
@@ -56,6 +57,8 @@ public:
   // Appends one data row, growing the row count when the row would not fit.
   void AppendRow(const tLogRow& pRow);
   const tLogRow& Row(int pRow) const; // pRow >= 1
+  // Appends the texts of cells 0, 1 and 2 of data row pRow, each followed by pSeparator.
+  void AppendValueTexts(int pRow, QString& pText, QChar pSeparator) const;
   std::uint32_t TagIndex(const QString& pTag);
   QString TagText(std::uint32_t pIndex) const { return mTags.value(int(pIndex)); }
   void SetRowTag(int pRow, std::uint32_t pTag);

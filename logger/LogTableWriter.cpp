@@ -49,12 +49,9 @@ void tLogTableWriter::Write(const QString& pFileName, const tLogTableModel& pTab
 
   const int rows = pTable.EntryCount();
   for (int first = 1; first <= rows; first += n) {
-    line.clear();
     for (int r = first; r < first + n && r <= rows; ++r)
-      for (int c = 0; c < 3; ++c)
-        line += pTable.Cell(c, r) + pSeparator;
-    EndLine(line);
-    text += line;
+      pTable.AppendValueTexts(r, text, pSeparator);
+    EndLine(text);
     text += cLineEnd;
     Put(file, text, false);
   }

@@ -10,6 +10,7 @@
 #include "serial/USB_CP210x.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFont>
 #include <QIcon>
@@ -449,6 +450,24 @@ void TFrameDevice::resizeEvent(QResizeEvent* pEvent) {
   if (mFrameDeviceBase) mFrameDeviceBase->setGeometry(rect());
   ButtonConnect->setGeometry(3, 7, std::max(width() - 17, 40), 73);
   ProgressBar->setGeometry(3, 86, std::max(width() - 18, 40), 20);
+}
+
+bool TFrameDevice::event(QEvent* pEvent) {
+  if (pEvent->type() == QEvent::ParentChange) {
+    if (mFilledParent) mFilledParent->removeEventFilter(this);
+    mFilledParent = parentWidget();
+    if (mFilledParent) {
+      mFilledParent->installEventFilter(this);
+      setGeometry(mFilledParent->rect());
+    }
+  }
+  return QWidget::event(pEvent);
+}
+
+bool TFrameDevice::eventFilter(QObject* pWatched, QEvent* pEvent) {
+  if (pWatched == mFilledParent && pEvent->type() == QEvent::Resize)
+    setGeometry(mFilledParent->rect());
+  return QWidget::eventFilter(pWatched, pEvent);
 }
 
 void TFrameDevice::Disconnect() {

@@ -59,6 +59,9 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent* pEvent) override;
+  // The frame fills its parent, as a panel aligned to the client area does.
+  bool event(QEvent* pEvent) override;
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
   void BitBtnConnectClick();
@@ -95,4 +98,5 @@ private:
   // that a new one has started.
   quint64 mConnectGeneration = 0;
   QMetaObject::Connection mTimerHandler;
+  QWidget* mFilledParent = nullptr;
 };

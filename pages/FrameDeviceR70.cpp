@@ -242,7 +242,7 @@ void TFrameDeviceR70::BuildInfoTab() {
   StringGridInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGridInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGridInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGridInfo->setGeometry(276, 8, 2 * 150 + 5, GridRows * 20 + 5);
+  StringGridInfo->setGeometry(276, 8, 305, GridRows * 20 + 2 * StringGridInfo->frameWidth());
   for (int lRow = 0; lRow < GridRows; ++lRow) {
     for (int lCol = 0; lCol < 2; ++lCol)
       StringGridInfo->setItem(lRow, lCol, new QTableWidgetItem);
@@ -272,7 +272,7 @@ void TFrameDeviceR70::BuildAdjustTab() {
 
   GroupBox1 = new QGroupBox(QStringLiteral("214@Messwerte "), TabSheetJustage);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  GroupBox1->setGeometry(188, 28, 185, 145);
+  GroupBox1->setGeometry(184, 28, 185, 145);
   Label1 =
       NewLabel(QStringLiteral("Label1"), QStringLiteral("215@Ausgabedruckwert:"), GroupBox1, 8, 20);
   PanelP =

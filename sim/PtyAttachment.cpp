@@ -11,6 +11,11 @@
 #include <unistd.h>
 
 namespace {
+// Timers have millisecond steps: a byte counts as arrived up to half a millisecond before its
+// time, so a fast line is not slowed to one byte run per timer step. The line's timing is
+// kept from byte to byte, so over any run of frames it is never faster than the rate.
+constexpr qint64 kEarlyNs = 500'000;
+
 int BaudOf(speed_t pSpeed) {
   switch (pSpeed) {
   case B300:
@@ -173,14 +178,14 @@ void tPtyAttachment::Readable() {
 
 void tPtyAttachment::Schedule(QTimer& pTimer, const std::deque<tLineByte>& pQueue) {
   if (pQueue.empty()) return;
-  const qint64 lWaitNs = pQueue.front().DueNs - mClock.nsecsElapsed();
+  const qint64 lWaitNs = pQueue.front().DueNs - mClock.nsecsElapsed() - kEarlyNs;
   const int lWaitMs = lWaitNs <= 0 ? 0 : int((lWaitNs + 999'999) / 1'000'000);
   if (pTimer.isActive() && pTimer.remainingTime() <= lWaitMs) return;
   pTimer.start(lWaitMs);
 }
 
 void tPtyAttachment::DeliverToInstrument() {
-  const qint64 lNow = mClock.nsecsElapsed();
+  const qint64 lNow = mClock.nsecsElapsed() + kEarlyNs;
   while (!mToInstrument.empty() && mToInstrument.front().DueNs <= lNow) {
     const int lBaud = mToInstrument.front().Baud;
     QByteArray lChunk;
@@ -230,7 +235,7 @@ void tPtyAttachment::Transmitted(const QByteArray& pFrame) {
 }
 
 void tPtyAttachment::WriteToProgram() {
-  const qint64 lNow = mClock.nsecsElapsed();
+  const qint64 lNow = mClock.nsecsElapsed() + kEarlyNs;
   QByteArray lDue;
   for (const tLineByte& lByte : mToProgram) {
     if (lByte.DueNs > lNow) break;

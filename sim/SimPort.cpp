@@ -5,6 +5,11 @@
 #include <algorithm>
 
 namespace {
+// Timers have millisecond steps: a byte counts as arrived up to half a millisecond before its
+// time, so a fast line is not slowed to one byte run per timer step. The line's timing is
+// kept from byte to byte, so over any run of frames it is never faster than the rate.
+constexpr qint64 kEarlyNs = 500'000;
+
 // Which simulated port holds which instrument open: a second port on the same instrument is
 // "already open", as a second program on the same device would be.
 QHash<const tSimInstrument*, const tSimPort*>& Holders() {
@@ -163,7 +168,7 @@ void tSimPort::Schedule(QTimer& pTimer, const std::deque<tLineByte>& pQueue) {
     pTimer.stop();
     return;
   }
-  const qint64 lWaitNs = pQueue.front().DueNs - mClock.nsecsElapsed();
+  const qint64 lWaitNs = pQueue.front().DueNs - mClock.nsecsElapsed() - kEarlyNs;
   const int lWaitMs = lWaitNs <= 0 ? 0 : int((lWaitNs + 999'999) / 1'000'000);
   if (pTimer.isActive() && pTimer.remainingTime() <= lWaitMs) return;
   pTimer.start(lWaitMs);
@@ -177,7 +182,7 @@ void tSimPort::TellBaud(int pBaud) {
 
 void tSimPort::DeliverToInstrument() {
   const std::weak_ptr<bool> lAlive = mAlive;
-  const qint64 lNow = mClock.nsecsElapsed();
+  const qint64 lNow = mClock.nsecsElapsed() + kEarlyNs;
   while (FOpen && !mToInstrument.empty() && mToInstrument.front().DueNs <= lNow) {
     // One Receive per run of bytes sent at the same rate, after the rate is told.
     const int lBaud = mToInstrument.front().Baud;
@@ -197,7 +202,7 @@ void tSimPort::DeliverToInstrument() {
 }
 
 void tSimPort::DeliverToProgram() {
-  const qint64 lNow = mClock.nsecsElapsed();
+  const qint64 lNow = mClock.nsecsElapsed() + kEarlyNs;
   bool lArrived = false;
   while (!mToProgram.empty() && mToProgram.front().DueNs <= lNow) {
     mReceived.append(static_cast<char>(mToProgram.front().Byte));
@@ -208,6 +213,10 @@ void tSimPort::DeliverToProgram() {
   // In the same pass as the arrival, as readyRead is: a later pass would let the next byte
   // of a slow line join the same read on a busy machine.
   if (lArrived) Notify();
+}
+
+void tSimPort::RaiseTriggerAvail() {
+  QTimer::singleShot(0, this, &tSimPort::Notify);
 }
 
 void tSimPort::Notify() {

@@ -65,6 +65,10 @@ public:
   // real port).
   std::function<void(iComPort* CP, const QString& pText)> OnLineLost;
 
+  // Raises a data-available notification on the next pass of the event loop with the count
+  // waiting then, 0 when nothing waits: for tests of handlers, which must accept Count 0.
+  void RaiseTriggerAvail();
+
   // Every byte the instrument has received through this port, for checks of the order.
   const QByteArray& SentLog() const { return mSentLog; }
   void ClearSentLog() { mSentLog.clear(); }

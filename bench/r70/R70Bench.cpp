@@ -3,6 +3,7 @@
 // the process while a transfer waits out its time-out and while the live loop polls.
 //
 //   bench_r70 [seconds per run, default 5]
+#include "bench/r70/PtyLink.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
 #include "protocol/r70/DMU_R70.h"
@@ -11,7 +12,6 @@
 #include "serial/PortMap.h"
 #include "sim/SimPort.h"
 #include "sim/SimR70.h"
-#include "bench/r70/PtyLink.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -183,6 +183,18 @@ int main(int argc, char** argv) {
     port->SetBaud(baud);
     port->SetOpen(true);
     Print("pty, microsecond-paced server", baud, MeasureLive(std::move(port), baud, seconds));
+  }
+  {
+    // Unpaced in-process: the program's and the model's turnaround alone, no line time.
+    tSimR70 sim(tSimR70::tModel::R7x);
+    auto port = std::make_unique<tSimPort>(&sim);
+    tSimFaults faults;
+    faults.PaceAtBaud = false;
+    port->SetFaults(faults);
+    port->SetOpen(true);
+    const tLiveFigures f = MeasureLive(std::move(port), 9600, seconds);
+    std::printf("in-process, unpaced: %.0f exchanges/s, %.0f us per exchange, cpu %.1f %%\n",
+                f.PerSecond, 1e6 / f.PerSecond, f.CpuShare * 100);
   }
   {
     // Unpaced: what the software alone costs per exchange, without any line time.

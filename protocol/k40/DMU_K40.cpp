@@ -91,11 +91,12 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
   const tDateTime timeout = MSecToDateTime(cReplyTimeoutMs);
   const int total = pDataLength + int(pPrefix.size()) + 2;
 
-  // The reply comes through the data-available handler inside the event loop. Blocking there
-  // under a 1 ms guard costs next to nothing and still sees a reply within one pass.
+  // The reply comes through the data-available handler inside the event loop, and its
+  // arrival wakes the loop by itself; the guard only bounds how late the time-out is seen.
+  // Blocking there costs next to nothing and still sees a reply within one pass.
   QTimer guard;
   guard.setTimerType(Qt::PreciseTimer);
-  guard.start(1);
+  guard.start(cGuardMs);
   const std::shared_ptr<bool> alive = mAlive;
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

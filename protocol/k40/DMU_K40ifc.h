@@ -38,6 +38,10 @@ public:
   void WriteOperatingParam(tOperatingMode pOperatingMode, quint8 pResponseTime, quint16 pInterval);
   // Reads the factory parameters into the three properties and writes them back.
   void FactoryOperatingParam();
+  // Off: stops the live loop after its pending reply (at most 1 s) and gives the port back
+  // to the command layer; on: resumes it. A page whose parameter write failed (polling then
+  // stays paused) resumes the live values with SetPolling(true).
+  void SetPolling(bool pOn);
   static tOperatingMode GetOperatingModeOfByte(quint8 pOpModeByte);
   static quint8 OperatingModeCode(tOperatingMode pOperatingMode);
   // Month and two-digit year in the order and with the separator of the short date format.
@@ -77,7 +81,6 @@ private:
   void CheckReplyTimeout();
   void SendRequest(const QByteArray& pCommand, const QByteArray& pPrefix, int pDataLength);
   void ParseLiveReply(iComPort* pCP, quint16 pCount);
-  void SetPolling(bool pOn);
   void RunAdjustAction(tToAdjust pToAdjust, tAdjustAction pAdjustAction);
   void CopyFactoryCalibration(tToAdjust pToAdjust);
   void StoreAdjustDate();

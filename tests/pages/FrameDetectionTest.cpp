@@ -271,3 +271,36 @@ TEST_F(tFrameFixture, shared_message_texts_follow_the_language) {
   EXPECT_EQ(TFrameDevice::OutText(2), "Schnittstelle ist bereits geöffnet.");
   EXPECT_EQ(lFrame.ButtonConnect->text(), "Verbinden");
 }
+
+TEST_F(tFrameFixture, screenshots_of_the_frame_before_a_page_exists) {
+  tSimK40 lK40(tSimK40::tModel::K40P);
+  tSimPortFactory lPorts(&lK40, tSimFaults{.Silent = true});
+  UsePorts(lPorts);
+  for (tLanguage lLanguage : {laGerman, laEnglish}) {
+    Resources().SetLanguage(lLanguage);
+    const QString lSuffix = lLanguage == laGerman ? "de" : "en";
+    TFrameDevice lFrame;
+    lFrame.resize(451, 304);
+    lFrame.Initialize(5);
+    EXPECT_TRUE(SaveScreenshot(&lFrame, "frame_disconnected_" + lSuffix));
+    lFrame.Connect();
+    PumpFor(2500);
+    EXPECT_TRUE(lFrame.ProgressBar->isVisible());
+    EXPECT_TRUE(SaveScreenshot(&lFrame, "frame_connecting_" + lSuffix));
+    lFrame.Disconnect();
+    PumpFor(30);
+  }
+  EXPECT_EQ(mDialogs.MessageCount(), 0);
+}
+
+TEST_F(tFrameFixture, frame_fills_its_parent) {
+  QWidget lBox;
+  lBox.resize(700, 500);
+  TFrameDevice lFrame;
+  lFrame.setParent(&lBox);
+  EXPECT_EQ(lFrame.geometry(), lBox.rect());
+  lBox.show();
+  lBox.resize(820, 430);
+  EXPECT_TRUE(WaitFor([&] { return lFrame.geometry() == QRect(0, 0, 820, 430); }, 1000));
+  lFrame.setParent(nullptr);
+}

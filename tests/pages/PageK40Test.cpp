@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <memory>
 
 using namespace frametest;
@@ -203,6 +204,7 @@ TEST_F(PageK40, instrument_fault_turns_the_page_to_internal_error_for_good) {
   // Live values go on in the fault state.
   b.Sim.SetPressure(9);
   EXPECT_TRUE(b.WaitPressure(" 9,000"));
+  EXPECT_TRUE(SaveScreenshot(b.Page.get(), "k40_internal_error_de"));
 
   Resources().SetLanguage(laEnglish);
   EXPECT_EQ(b.Page->RichEditError->Lines(), QStringList{"The voltage supply is too low!"});
@@ -359,4 +361,31 @@ TEST_F(PageK40, screenshots_of_the_tabs) {
     EXPECT_TRUE(SaveScreenshot(b.Page.get(), "k40_settings_" + lSuffix));
     b.Page->hide();
   }
+}
+
+// The frame may end the connection while the page still reads the instrument (a click on
+// Disconnect inside the reading's waits): the reading finishes, then the stack goes quietly.
+TEST_F(PageK40, disconnect_while_reading_the_instrument_ends_quietly) {
+  tSimK40 lSim(tSimK40::tModel::K40P);
+  tDeviceInfo lInfo;
+  lInfo.SetDeviceType(dtK4xP);
+  auto lPort = std::make_unique<tSimPort>(&lSim);
+  lPort->SetOpen(true);
+  TFrameDeviceK40 lPage(nullptr, &lInfo);
+  std::vector<tDeviceStatus> lStates;
+  lPage.SetOnDeviceStatusChanged([&](tDeviceStatus s) { lStates.push_back(s); });
+  lPage.SetDeviceStatus(dsConnecting);
+  lPage.Initialize(std::move(lPort));
+  bool lConnectedInside = true;
+  QTimer::singleShot(30, [&] {
+    lPage.SetConnected(false);
+    lConnectedInside = lPage.Connected();
+  });
+  lPage.SetConnected(true);
+  EXPECT_FALSE(lConnectedInside);
+  EXPECT_FALSE(lPage.Connected());
+  EXPECT_EQ(lPage.DeviceStatus(), dsDisconnected);
+  EXPECT_EQ(lStates.back(), dsDisconnected);
+  EXPECT_EQ(mDialogs.MessageCount(), 0);
+  EXPECT_FALSE(lSim.OnTransmit); // port closed with the stack
 }

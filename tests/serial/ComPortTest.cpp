@@ -5,9 +5,14 @@
 #include "PtyPeer.h"
 #include "WaitFor.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // A settings file in a fresh folder whose "Ports" section names the pseudo-terminal as COM9.
@@ -222,4 +227,64 @@ TEST(ComPort, ResolvesThroughTheApplicationMapWithoutOneOfItsOwn) {
   lMade->SetComNumber(9);
   lPort.SetOpen(false);
   EXPECT_NO_THROW(lMade->SetOpen(true));
+}
+
+namespace {
+// Opens COM9 on pPath and returns the error, with an empty class name when it opened.
+std::pair<QString, QString> OpenError(const QString& pPath) {
+  QTemporaryDir lDir;
+  tIniFile lIni(lDir.filePath("Corvane.ini"));
+  tPortMap lMap(lIni);
+  lMap.SetEntry(9, pPath);
+  TApdComPort lPort(&lMap);
+  lPort.SetComNumber(9);
+  try {
+    lPort.SetOpen(true);
+  } catch (const eError& e) {
+    return {e.ClassName(), e.Message()};
+  }
+  return {};
+}
+} // namespace
+
+// Run by the test below as an unprivileged user: root would be let in.
+TEST(ComPortPermission, ChildSideOfTheDeniedOpen) {
+  const QString lPath = qEnvironmentVariable("CORVANE_DENIED_DEVICE");
+  if (lPath.isEmpty()) GTEST_SKIP() << "started by PermissionDeniedIsAnOtherErrorSayingWhatToDo";
+  const auto [lClass, lText] = OpenError(lPath);
+  EXPECT_EQ(lClass, "Exception");
+  EXPECT_TRUE(lText.contains("\"dialout\"")) << lText.toStdString();
+  EXPECT_TRUE(lText.contains("usermod -a -G dialout")) << lText.toStdString();
+}
+
+TEST(ComPortPermission, PermissionDeniedIsAnOtherErrorSayingWhatToDo) {
+  tPtyPeer lPeer;
+  const QByteArray lNative = QFile::encodeName(lPeer.SlavePath());
+  if (geteuid() != 0) {
+    // The owner without rights: not "already open", and the text names the device.
+    ASSERT_EQ(chmod(lNative.constData(), 0), 0);
+    const auto [lClass, lText] = OpenError(lPeer.SlavePath());
+    EXPECT_EQ(lClass, "Exception");
+    EXPECT_TRUE(lText.contains(lPeer.SlavePath())) << lText.toStdString();
+    return;
+  }
+  // As root, a device of group dialout is opened by an unprivileged child outside that group.
+  const struct group* lDialout = getgrnam("dialout");
+  if (!lDialout || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs the dialout group and setpriv";
+  ASSERT_EQ(chown(lNative.constData(), 0, lDialout->gr_gid), 0);
+  ASSERT_EQ(chmod(lNative.constData(), 0660), 0);
+  QProcess lChild;
+  QProcessEnvironment lEnv = QProcessEnvironment::systemEnvironment();
+  lEnv.insert("CORVANE_DENIED_DEVICE", lPeer.SlavePath());
+  lChild.setProcessEnvironment(lEnv);
+  lChild.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                    QCoreApplication::applicationFilePath(),
+                                    "--gtest_filter=ComPortPermission.ChildSideOfTheDeniedOpen"});
+  ASSERT_TRUE(lChild.waitForFinished(60000));
+  const QByteArray lOutput = lChild.readAllStandardOutput() + lChild.readAllStandardError();
+  if (lOutput.contains("Permission denied") && !lOutput.contains("[ RUN"))
+    GTEST_SKIP() << "the test program is not executable for an unprivileged user";
+  EXPECT_EQ(lChild.exitCode(), 0) << lOutput.toStdString();
+  EXPECT_TRUE(lOutput.contains("[  PASSED  ] 1 test")) << lOutput.toStdString();
 }
