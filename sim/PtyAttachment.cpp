@@ -11,10 +11,11 @@
 #include <unistd.h>
 
 namespace {
-// Timers have millisecond steps: a byte counts as arrived up to half a millisecond before its
-// time, so a fast line is not slowed to one byte run per timer step. The line's timing is
-// kept from byte to byte, so over any run of frames it is never faster than the rate.
-constexpr qint64 kEarlyNs = 500'000;
+// Timers have millisecond steps: a byte is taken up to kEarlyNs before its time, with the
+// timer aimed at the first whole millisecond inside that window, so it is not a timer step
+// late on every exchange. What either side sends in answer starts no earlier than the time
+// the bytes it saw were due, so the line keeps its exact timing: never faster, not late.
+constexpr qint64 kEarlyNs = 800'000;
 
 int BaudOf(speed_t pSpeed) {
   switch (pSpeed) {
@@ -112,6 +113,7 @@ bool tPtyAttachment::Start(const QString& pLinkPath, QString* pError) {
   if (mInstrument)
     mInstrument->OnTransmit = [this](const QByteArray& pFrame) { Transmitted(pFrame); };
   mRxLineFreeNs = mTxLineFreeNs = mClock.nsecsElapsed();
+  mInstrumentSawNs = mProgramSawNs = mRxLineFreeNs;
   mProgramBaud = 0;
   PollBaud();
   mBaudTimer.start();
@@ -163,7 +165,8 @@ void tPtyAttachment::Readable() {
   char lBuffer[4096];
   const qint64 lNow = mClock.nsecsElapsed();
   const bool lPaced = FFaults.PaceAtBaud;
-  qint64 lDue = std::max(lNow, mRxLineFreeNs);
+  // An answer to bytes written early starts when they were due, not when they were read.
+  qint64 lDue = std::max({lNow, mRxLineFreeNs, mProgramSawNs});
   for (;;) {
     const ssize_t lRead = ::read(mMaster, lBuffer, sizeof lBuffer);
     if (lRead <= 0) break;
@@ -192,6 +195,7 @@ void tPtyAttachment::DeliverToInstrument() {
     while (!mToInstrument.empty() && mToInstrument.front().DueNs <= lNow &&
            mToInstrument.front().Baud == lBaud) {
       lChunk.append(char(mToInstrument.front().Byte));
+      mInstrumentSawNs = std::max(mInstrumentSawNs, mToInstrument.front().DueNs);
       mToInstrument.pop_front();
     }
     LogBytes("RX", lBaud, lChunk, false);
@@ -222,7 +226,8 @@ void tPtyAttachment::Transmitted(const QByteArray& pFrame) {
   const int lBaud = mProgramBaud != 0 ? mProgramBaud : 9600;
   LogBytes("TX", lBaud, lFrame, true);
 
-  const qint64 lNow = mClock.nsecsElapsed();
+  // The instrument answers once the request was due, even if it was handed over early.
+  const qint64 lNow = std::max(mClock.nsecsElapsed(), mInstrumentSawNs);
   const qint64 lStart = lNow + qint64(std::max(0, FFaults.ReplyDelayMs)) * 1'000'000;
   const bool lPaced = FFaults.PaceAtBaud;
   qint64 lDue = lPaced ? std::max(lStart, mTxLineFreeNs) : lStart;
@@ -246,6 +251,8 @@ void tPtyAttachment::WriteToProgram() {
     // Nobody reading and the terminal full: the bytes go nowhere, as on an unplugged cable.
     const qint64 lGone =
         lWritten < 0 || (lWritten == 0 && mToProgram.size() > 65536) ? lDue.size() : lWritten;
+    for (qint64 i = 0; i < lGone; ++i)
+      mProgramSawNs = std::max(mProgramSawNs, mToProgram[size_t(i)].DueNs);
     mToProgram.erase(mToProgram.begin(), mToProgram.begin() + lGone);
     if (lWritten == 0 && lGone == 0) {
       mTxTimer.start(5); // full for now: try again shortly

@@ -77,6 +77,9 @@ private:
   std::deque<tLineByte> mToProgram;
   qint64 mRxLineFreeNs = 0;
   qint64 mTxLineFreeNs = 0;
+  // When the last byte each side was handed was due: its answers cannot start earlier.
+  qint64 mInstrumentSawNs = 0;
+  qint64 mProgramSawNs = 0;
   QFile mLog;
   QByteArray mLogPending; // received bytes of a frame not yet complete
   int mLogPendingBaud = 0;

@@ -5,10 +5,13 @@
 #include <algorithm>
 
 namespace {
-// Timers have millisecond steps: a byte counts as arrived up to half a millisecond before its
-// time, so a fast line is not slowed to one byte run per timer step. The line's timing is
-// kept from byte to byte, so over any run of frames it is never faster than the rate.
-constexpr qint64 kEarlyNs = 500'000;
+// Timers have millisecond steps and the event loop rounds its waits up to whole milliseconds,
+// so a timer aimed exactly at a byte's time would fire up to a millisecond late on every
+// exchange. Instead a byte is taken up to kEarlyNs before its time, and the timer is aimed
+// at the first whole millisecond inside that window. What either side sends in answer
+// starts no earlier than the time the bytes it saw were due, so the line keeps its exact
+// timing from byte to byte and frame to frame: never faster than the rate, and not late.
+constexpr qint64 kEarlyNs = 800'000;
 
 // Which simulated port holds which instrument open: a second port on the same instrument is
 // "already open", as a second program on the same device would be.
@@ -64,6 +67,7 @@ void tSimPort::SetOpen(bool pValue) {
   FOpen = true;
   mReceived.clear();
   mTxLineFreeNs = mRxLineFreeNs = mClock.nsecsElapsed();
+  mInstrumentSawNs = mProgramSawNs = mTxLineFreeNs;
   mToldBaud = 0;
   TellBaud(FBaud);
 }
@@ -106,7 +110,8 @@ void tSimPort::SendBytes(const QByteArray& pBytes) {
   if (!FOpen || pBytes.isEmpty()) return;
   const qint64 lNow = mClock.nsecsElapsed();
   const bool lPaced = FFaults.PaceAtBaud;
-  qint64 lDue = std::max(lNow, mTxLineFreeNs);
+  // An answer to bytes taken early starts when they were due, not when they were read.
+  qint64 lDue = std::max({lNow, mTxLineFreeNs, mProgramSawNs});
   for (char lByte : pBytes) {
     if (lPaced) lDue += ByteNs(FBaud);
     mToInstrument.push_back({static_cast<quint8>(lByte), FBaud, lPaced ? lDue : lNow});
@@ -151,7 +156,8 @@ void tSimPort::Transmitted(const QByteArray& pFrame) {
   if (FFaults.StrayLeadingByte) lFrame.prepend('\0');
   if (FFaults.ExtraTrailingByte) lFrame.append('\0');
 
-  const qint64 lNow = mClock.nsecsElapsed();
+  // The instrument answers once the request was due, even if it was handed over early.
+  const qint64 lNow = std::max(mClock.nsecsElapsed(), mInstrumentSawNs);
   const qint64 lStart = lNow + qint64(std::max(0, FFaults.ReplyDelayMs)) * 1'000'000;
   const bool lPaced = FFaults.PaceAtBaud;
   qint64 lDue = lPaced ? std::max(lStart, mRxLineFreeNs) : lStart;
@@ -190,6 +196,7 @@ void tSimPort::DeliverToInstrument() {
     while (!mToInstrument.empty() && mToInstrument.front().DueNs <= lNow &&
            mToInstrument.front().Baud == lBaud) {
       lChunk.append(static_cast<char>(mToInstrument.front().Byte));
+      mInstrumentSawNs = std::max(mInstrumentSawNs, mToInstrument.front().DueNs);
       mToInstrument.pop_front();
     }
     TellBaud(lBaud);
@@ -206,6 +213,7 @@ void tSimPort::DeliverToProgram() {
   bool lArrived = false;
   while (!mToProgram.empty() && mToProgram.front().DueNs <= lNow) {
     mReceived.append(static_cast<char>(mToProgram.front().Byte));
+    mProgramSawNs = std::max(mProgramSawNs, mToProgram.front().DueNs);
     mToProgram.pop_front();
     lArrived = true;
   }

@@ -107,6 +107,9 @@ private:
   std::deque<tLineByte> mToProgram;
   qint64 mTxLineFreeNs = 0;
   qint64 mRxLineFreeNs = 0;
+  // When the last byte each side was handed was due: its answers cannot start earlier.
+  qint64 mInstrumentSawNs = 0;
+  qint64 mProgramSawNs = 0;
   QTimer mTxTimer;
   QTimer mRxTimer;
   QByteArray mReceived; // arrived, not yet read by the program

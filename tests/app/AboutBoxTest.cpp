@@ -131,7 +131,10 @@ TEST(tAboutBox, a_one_pixel_about_logo_hides_the_logo_everywhere) {
 
 TEST(tAboutBox, shown_box_is_as_high_as_its_button_needs) {
   tAppUtils lBox;
-  QTimer::singleShot(50, &lBox, [&] { lBox.btnOK->click(); });
+  QTimer::singleShot(50, &lBox, [&] {
+    lBox.grab().save(ScreenshotDir() + "/about-box.png");
+    lBox.btnOK->click();
+  });
   lBox.ShowAbout();
   EXPECT_EQ(lBox.height(), 168 + 25 + 14);
 }

@@ -94,6 +94,9 @@ TEST_F(tExceptDlg, error_with_two_inner_errors_gives_three_pages_to_walk) {
     EXPECT_EQ(pDlg.PageIndex(), 0);
     EXPECT_EQ(pDlg.richedtMessage->toPlainText(), "Justage gescheitert");
     EXPECT_EQ(pDlg.lblApplication->text(), "test_app");
+    pDlg.grab().save(ScreenshotDir() + "/fatal-error-collapsed.png");
+    pDlg.btnDetails->click();
+    pDlg.grab().save(ScreenshotDir() + "/fatal-error-details.png");
   });
   lDlg.ApplicationEventsException(nullptr, ThreeDeep());
   EXPECT_TRUE(lShown);

@@ -1,5 +1,7 @@
 """End-to-end harness: the real corvane binary under Xvfb, driven through AT-SPI and xdotool,
 against corvane-sim instruments on pseudo-terminals."""
+import ctypes
+import ctypes.util
 import os
 import shutil
 import signal
@@ -169,6 +171,44 @@ class Session:
         x, y, w, h = comp.getExtents(pyatspi.DESKTOP_COORDS)
         self.click(x + w // 2, y + h // 2, button)
 
+    def close_window(self, title="Corvane"):
+        """Asks the top-level window to close, as a window manager's close button does."""
+        close_top_level(self.display, title)
+
+    def visible_windows(self):
+        """Titles of the mapped top-level windows (AT-SPI is slow to report a second dialog)."""
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                             capture_output=True, text=True)
+        titles = []
+        for w in out.stdout.split():
+            name = subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                                  text=True).stdout.strip()
+            titles.append(name)
+        return titles
+
+    def showing(self, acc):
+        try:
+            return acc.getState().contains(pyatspi.STATE_SHOWING)
+        except Exception:
+            return False
+
+    def find_showing(self, name=None, role=None, root=None):
+        found = self.find_all(name, role, root)
+        shown = [a for a in found if self.showing(a)]
+        return shown[0] if shown else None
+
+    def find_showing_prefix(self, prefix, root=None):
+        found = pyatspi.findAllDescendants(root or self.app,
+                                           lambda a: (a.name or "").startswith(prefix))
+        shown = [a for a in found if self.showing(a)]
+        return shown[0] if shown else None
+
+    def enabled(self, acc):
+        try:
+            return acc.getState().contains(pyatspi.STATE_ENABLED)
+        except Exception:
+            return False
+
     def screenshot(self, label):
         path = os.path.join(self.out_dir, "%s.png" % label)
         subprocess.run(["import", "-display", self.display, "-window", "root", path],
@@ -183,7 +223,54 @@ class Session:
                     p.wait(timeout=5)
                 except subprocess.TimeoutExpired:
                     p.kill()
+        # The simulators' frame logs and the settings file are kept with the screenshots.
+        for com, sim in self.sims.items():
+            if os.path.exists(sim["log"]):
+                shutil.copy(sim["log"], os.path.join(self.out_dir, "sim-com%d.log" % com))
+        if os.path.exists(self.settings_path()):
+            shutil.copy(self.settings_path(), os.path.join(self.out_dir, "Corvane.ini"))
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class _XClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _XClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def close_top_level(display, title):
+    """Sends WM_DELETE_WINDOW to the mapped window titled title (there is no window manager)."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                         capture_output=True, text=True, env=dict(os.environ, DISPLAY=display))
+    ids = [int(w) for w in out.stdout.split()]
+    if not ids:
+        raise AssertionError("no window titled %r" % title)
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(_XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    try:
+        ev = _XEvent()
+        ev.xclient.type = 33  # ClientMessage
+        ev.xclient.window = ids[0]
+        ev.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        ev.xclient.format = 32
+        ev.xclient.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(dpy, ids[0], 0, 0, ctypes.byref(ev))
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)
 
 
 def run(journeys, build_dir):

@@ -1,5 +1,6 @@
 """Journeys a technician takes through the real program."""
 import os
+import subprocess
 import sys
 import time
 
@@ -65,6 +66,309 @@ def add_k40_and_r70_and_see_live_values(s):
     s.app_proc.terminate()
     s.app_proc.wait(timeout=15)
 
+# --- journeys through language, tags, logging and closing ------------------------------------
+
+def _add(s, tree, com):
+    s.press(s.wait_find(name="Add", role="push button"))
+    item = s.wait_for(lambda: s.find(name="COM%d" % com, role="menu item"), 10,
+                      "menu entry COM%d" % com)
+    s.press(item)
+    s.wait_for(lambda: s.find(name=str(com), root=tree), 10, "row of COM%d" % com)
+
+
+def _start_with(s, sims, language=1):
+    for com, args in sims:
+        s.start_sim(com, args)
+    s.write_settings(s.ports_section("[Common]\nLanguage=%d\n" % language))
+    s.start_app()
+    s.wait_find(role="frame", name="Corvane", contains=True)
+    tree = s.wait_find(name="ListViewDevice")
+    for com, _ in sims:
+        _add(s, tree, com)
+    s.wait_for(lambda: len(_rows_with_range(s, tree)) >= len(sims), 40, "instruments read")
+    return tree
+
+
+def _menu(s, *path):
+    """Opens a menu-bar menu and picks an entry, the way a mouse user does."""
+    for name in path:
+        item = s.wait_for(lambda: s.find_showing(name=name, role="menu item"), 10,
+                          "menu item %r" % name)
+        s.click_widget(item)
+        time.sleep(0.3)
+
+
+def _ini_value(ini, section, key):
+    current = None
+    for line in ini.splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            current = line[1:-1]
+        elif current == section and "=" in line:
+            k, v = line.split("=", 1)
+            if k == key:
+                return v
+    return None
+
+
+def _ini_section(ini, section):
+    out, current = {}, None
+    for line in ini.splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            current = line[1:-1]
+        elif current == section and "=" in line:
+            k, v = line.split("=", 1)
+            out[k] = v
+    return out
+
+
+def switch_language_and_rename_tag(s):
+    tree = _start_with(s, [(3, ["--instrument", "k40p"])])
+    _menu(s, "Language", "Deutsch")
+    s.wait_find(name="Sprache", role="menu item")
+    s.wait_find(name="Messstelle", role="table column header")
+    s.wait_for(lambda: _ini_value(s.read_settings(), "Common", "Language") == "0", 5,
+               "Language=0 written")
+    s.screenshot("german")
+    _menu(s, "Sprache", "English")
+    s.wait_find(name="Language", role="menu item")
+    s.wait_find(name="Tag", role="table column header")
+    s.wait_for(lambda: _ini_value(s.read_settings(), "Common", "Language") == "1", 5,
+               "Language=1 written")
+
+    # The tag column starts with the instrument's identity; F2 edits it in place.
+    ident = [c for c in s.find_all(role="table cell", root=tree)
+             if c.name and c.name not in ("3",) and " ... " not in c.name][0].name
+    s.click_widget(s.find(name=ident, root=tree))
+    s.key("F2")
+    edit = s.wait_for(lambda: s.find_showing(name="EditDeviceName"), 5, "tag editor")
+    assert edit is not None
+    s.key("ctrl+a")
+    s.type_text("Kessel 1")
+    s.screenshot("rename-tag")
+    s.key("Return")
+    s.wait_for(lambda: s.find(name="Kessel 1", role="table cell", root=tree), 5,
+               "renamed tag in the list")
+    s.wait_for(lambda: _ini_section(s.read_settings(), "Idents").get(ident) == "Kessel 1", 5,
+               "[Idents] %s=Kessel 1" % ident)
+    s.screenshot("renamed-tag")
+    s.app_proc.terminate()
+    s.app_proc.wait(timeout=15)
+
+
+def _save_through_dialog(s, button, path):
+    """Presses a Save button and answers Qt's own file dialog by typing the full path."""
+    if os.path.exists(path):
+        os.remove(path)
+    s.click_widget(button)
+    s.wait_for(lambda: [t for t in s.visible_windows() if t and t != "Corvane"], 10,
+               "save dialog")
+    time.sleep(0.5)
+    s.screenshot("save-dialog-" + os.path.basename(path))
+    s.key("ctrl+a")
+    s.type_text(path)
+    time.sleep(0.5)
+    # The first Return may only close the path completer's pop-up.
+    for _ in range(3):
+        s.key("Return")
+        time.sleep(1.0)
+        if not [t for t in s.visible_windows() if t and t != "Corvane"]:
+            break
+    s.wait_for(lambda: os.path.exists(path) and os.path.getsize(path) > 0, 10,
+               "file %s written" % path)
+
+
+def _run_logger(s):
+    s.press(s.wait_find(name="Data logger", role="page tab"))
+    start = s.wait_for(lambda: s.find_showing(name="Start", role="push button"), 10,
+                       "Start button")
+    s.wait_for(lambda: s.enabled(start), 20, "Start enabled")
+    s.click_widget(start)
+    stop = s.find_showing(name="Stop", role="push button")
+    s.wait_for(lambda: s.enabled(stop), 10, "logging running")
+    return start, stop
+
+
+def _csv_rows(path):
+    with open(path, encoding="utf-8-sig", errors="replace") as f:
+        return [line.rstrip("\r\n") for line in f if line.strip()]
+
+
+def _received(s, com):
+    """(baud, bytes as hex text) of every frame the simulator on com received."""
+    out = []
+    for line in s.sim_log(com).splitlines():
+        parts = line.split(None, 3)
+        if len(parts) == 4 and parts[1] == "RX":
+            out.append((int(parts[2]), parts[3].strip()))
+    return out
+
+
+def _first(frames, pred, what):
+    for i, f in enumerate(frames):
+        if pred(f):
+            return i
+    raise AssertionError("never received: " + what)
+
+
+def _check_probe_order(s, k40_com, r70_com):
+    """An ordinary port is searched for R70 first (9600 with and without the auto-baud byte,
+    then 115200), then for the K40 family (TYP, SO); once found, live requests repeat."""
+    so = "53 4F FF"
+    k = _received(s, k40_com)
+    assert k[0][0] == 9600 and k[0][1].startswith("55 " + so), k[:3]
+    with_prefix = _first(k, lambda f: f[0] == 9600 and f[1].startswith("55 " + so), "R70 9600+0x55")
+    without = _first(k, lambda f: f[0] == 9600 and f[1].startswith(so), "R70 9600")
+    fast = _first(k, lambda f: f[0] == 115200, "R70 115200")
+    typ = _first(k, lambda f: f[0] == 9600 and f[1].startswith("54 59 50"), "TYP")
+    assert with_prefix < without < fast < typ, (with_prefix, without, fast, typ)
+    tail = [f[1] for f in k[-20:]]
+    assert max(tail.count(t) for t in set(tail)) >= 8, tail
+    r = _received(s, r70_com)
+    assert r[0][0] == 9600 and r[0][1].startswith("55 " + so), r[:3]
+    assert not any(f[1].startswith("54 59 50") for f in r), "R-70 found, yet K40 probes followed"
+
+
+def _kinds(frames):
+    """Request kinds: the first two bytes after a possible auto-baud byte."""
+    out = set()
+    for _, hexes in frames:
+        b = hexes.split()
+        if b and b[0] == "55":
+            b = b[1:]
+        out.add(" ".join(b[:2]))
+    return out
+
+
+def adjust_zero_of_each_family(s):
+    tree = _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "0.05"]),
+                           (5, ["--instrument", "r70", "--pressure", "0.05"])])
+    for com in (3, 5):
+        s.click_widget(s.find(name=str(com), root=tree))
+        time.sleep(0.5)
+        s.press(s.wait_find(name="Instrument", role="page tab"))
+        tab = s.wait_for(lambda: s.find_showing(name="Adjustment", role="page tab"), 10,
+                         "Adjustment tab")
+        s.press(tab)
+        time.sleep(0.5)
+        s.click_widget(s.wait_for(lambda: s.find_showing(name="Zero point", role="radio button"),
+                                  10, "Zero point"))
+        live = _kinds(_received(s, com)[-10:])
+        date_label = s.wait_for(lambda: s.find_showing_prefix("Adjustment date: "), 5,
+                                "adjustment date")
+        date_before = date_label.name
+        s.click_widget(s.wait_for(lambda: s.find_showing(name="Adjust", role="push button"), 5,
+                                  "Adjust"))
+        time.sleep(1.0)
+        arrows = [b for b in s.find_all(name="Adjustment ", role="push button")
+                  if s.showing(b)]
+        assert len(arrows) == 2, len(arrows)
+        s.wait_for(lambda: s.enabled(arrows[1]), 10, "adjustment buttons enabled")
+        n = len(_received(s, com))
+        # Press and hold the decrease button: the zero point moves while it is held.
+        x, y, w, h = arrows[1].queryComponent().getExtents(harness.pyatspi.DESKTOP_COORDS)
+        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "mousedown",
+                        "1"], check=True)
+        time.sleep(2.0)
+        subprocess.run(["xdotool", "mouseup", "1"], check=True)
+        time.sleep(0.5)
+        s.screenshot("adjusting-com%d" % com)
+        during = _kinds(_received(s, com)[n:])
+        assert during - live, ("no adjustment request while holding", during, live)
+        accept = s.wait_for(lambda: s.find_showing(name="Accept", role="push button"), 5,
+                            "Accept")
+        s.wait_for(lambda: s.enabled(accept), 5, "Accept enabled")
+        m = len(_received(s, com))
+        s.click_widget(accept)
+        time.sleep(1.5)
+        assert len(_received(s, com)) > m, "nothing sent on Accept"
+        s.wait_for(lambda: (s.find_showing_prefix("Adjustment date: ").name != date_before), 10,
+                   "adjustment date renewed (was %r)" % date_before)
+        s.screenshot("adjusted-com%d" % com)
+    s.app_proc.kill()
+    s.app_proc.wait(timeout=15)
+
+
+def log_both_and_save_csv_and_chart(s):
+    _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
+                    (5, ["--instrument", "r70", "--pressure", "7.5"])])
+    time.sleep(1.0)
+    _check_probe_order(s, 3, 5)
+    before = {c: _sim_frames(s, c) for c in (3, 5)}
+    start, stop = _run_logger(s)
+    time.sleep(2)
+    s.screenshot("logging")
+    # 100 samples at the preset 100 ms.
+    s.wait_for(lambda: not s.enabled(stop), 60, "logging finished after 100 samples")
+    for c in (3, 5):
+        assert _sim_frames(s, c) > before[c] + 100, (c, before[c], _sim_frames(s, c))
+
+    s.press(s.wait_find(name="Table", role="page tab"))
+    time.sleep(0.5)
+    s.screenshot("logger-table")
+    csv = os.path.join(s.out_dir, "log.csv")
+    _save_through_dialog(s, s.find_showing(name="Save...", role="push button"), csv)
+    rows = _csv_rows(csv)
+    data = [r for r in rows if r[:1].isdigit()]
+    assert len(data) >= 100, (len(data), rows[:5])
+    assert all(";" in r for r in data), rows[:5]
+    assert any("4.2" in r or "4,2" in r for r in data), rows[:5]
+    assert any("7.5" in r or "7,5" in r for r in data), rows[:5]
+
+    s.press(s.wait_find(name="Chart", role="page tab"))
+    time.sleep(0.5)
+    s.screenshot("logger-chart")
+    chart = os.path.join(s.out_dir, "chart.bmp")
+    _save_through_dialog(s, s.find_showing(name="Save...", role="push button"), chart)
+    with open(chart, "rb") as f:
+        assert f.read(2) == b"BM"
+    s.app_proc.kill()
+    s.app_proc.wait(timeout=15)
+
+
+def pull_one_away_while_logging_then_close_unsaved(s):
+    _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
+                    (5, ["--instrument", "r70", "--pressure", "7.5"])])
+    start, stop = _run_logger(s)
+    time.sleep(3)
+    s.stop_sim(5)
+    at_pull = _sim_frames(s, 3)
+    s.wait_for(lambda: not s.enabled(stop), 60, "logging finished for the other instrument")
+    assert _sim_frames(s, 3) > at_pull + 20, (at_pull, _sim_frames(s, 3))
+    s.press(s.wait_find(name="Table", role="page tab"))
+    time.sleep(0.5)
+    s.screenshot("one-pulled-away")
+    csv = os.path.join(s.out_dir, "pulled.csv")
+    _save_through_dialog(s, s.find_showing(name="Save...", role="push button"), csv)
+    data = [r.split(";") for r in _csv_rows(csv) if r[:1].isdigit()]
+    assert len(data) >= 100, len(data)
+    slashed = [r for r in data if "/" in [c.strip() for c in r]]
+    assert slashed, data[-3:]
+    # After the pull the K-40-P still has real values in every row.
+    assert all(any(ch.isdigit() for ch in r[1]) for r in data if len(r) > 1), data[-3:]
+
+    # The log was saved, but the logger still holds data: closing warns (message 10).
+    s.close_window()
+    msg = s.wait_for(lambda: s.find(name="There are data to be saved and they will be lost!",
+                                    contains=True), 10, "message 10")
+    assert msg is not None
+    s.screenshot("close-unsaved")
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Cancel", role="push button"), 5,
+                              "Cancel"))
+    time.sleep(1)
+    assert s.app_proc.poll() is None, "Cancel must keep the program running"
+    s.close_window()
+    s.wait_for(lambda: s.find(name="There are data to be saved", contains=True), 10,
+               "message 10 again")
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="OK", role="push button"), 5, "OK"))
+    s.app_proc.wait(timeout=15)
+
 
 if __name__ == "__main__":
-    sys.exit(harness.run([start_and_close, add_k40_and_r70_and_see_live_values], sys.argv[1]))
+    ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
+           adjust_zero_of_each_family, log_both_and_save_csv_and_chart,
+           pull_one_away_while_logging_then_close_unsaved]
+    # Further arguments pick journeys by name, for a developer's quick rerun.
+    chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL
+    sys.exit(harness.run(chosen, sys.argv[1]))

@@ -187,7 +187,7 @@ TEST_F(tLogSaveTest, ChartSavedAsBitmapOrPngWithoutAddedExtension) {
 class tLogClearTest : public tLoggerFixture {
 protected:
   void Answer(bool pOk, bool pTable, bool pChart) {
-    TFormAskLogClear::SetExecuteHook([=](TFormAskLogClear& pForm) {
+    TFormAskLogClear::SetExecuteHook([=, this](TFormAskLogClear& pForm) {
       mAskedCaption = pForm.windowTitle();
       EXPECT_TRUE(pForm.CheckBoxTable->isChecked());
       EXPECT_TRUE(pForm.CheckBoxChart->isChecked());
