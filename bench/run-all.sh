@@ -3,6 +3,7 @@
 # of the headline figures. Full outputs stay in build/bench/results/.
 #   bench/run-all.sh [--soak-seconds N] (default 600)  [--bench-seconds N] (default 5)
 #                    [--fuzz-seconds N] (per fuzz target, default 120; 0 skips the fuzzing)
+#                    [--table-only] (no build, no runs: the table from the last results)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/bench"
@@ -10,11 +11,13 @@ results="$build/results"
 soak_seconds=600
 bench_seconds=5
 fuzz_seconds=120
+table_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --soak-seconds) soak_seconds="$2"; shift 2 ;;
     --bench-seconds) bench_seconds="$2"; shift 2 ;;
     --fuzz-seconds) fuzz_seconds="$2"; shift 2 ;;
+    --table-only) table_only=1; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -22,9 +25,10 @@ export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
+if [ "$table_only" = 0 ]; then
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF \
   "${launcher[@]}" >/dev/null || exit 1
-mapfile -t benches < <(ninja -C "$build" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\): .*/\1/p' | sort -u)
+mapfile -t benches < <(ninja -C "$build" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\): .*/\1/p' | grep -v '_autogen' | sort -u)
 echo "building ${benches[*]} corvane corvane-sim"
 cmake --build "$build" -j2 --target "${benches[@]}" corvane corvane-sim >"$build/build.log" 2>&1 ||
   { tail -40 "$build/build.log"; exit 1; }
@@ -75,9 +79,13 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
   fi
 fi
 
+  echo "$startup" >"$results/startup.txt"
+fi
+startup="$(cat "$results/startup.txt" 2>/dev/null || echo n/a)"
+
 # The fuzz targets, longer than in the test suite (clang build of their own).
-fuzz="skipped"
-if [ "$fuzz_seconds" -gt 0 ]; then
+fuzz="$(cat "$results/fuzz.txt" 2>/dev/null || echo skipped)"
+if [ "$table_only" = 0 ] && [ "$fuzz_seconds" -gt 0 ]; then
   echo "== fuzz targets, $fuzz_seconds s each"
   if CORVANE_TEST_OUTPUT="$results" "$root/tests/fuzz/run-fuzz.sh" "$build/fuzz" "$fuzz_seconds" \
        >"$results/fuzz.log" 2>&1; then
@@ -86,6 +94,7 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   else
     fuzz="FINDING, see $results/fuzz.log"
   fi
+  echo "$fuzz" >"$results/fuzz.txt"
 fi
 
 pick() { # file, grep pattern, sed expression → first match or n/a
@@ -99,6 +108,11 @@ ratio_row() { # bench log, baud → "ratio x (y/s of z/s)"
   local f="$results/$1"
   [ -f "$f" ] || { echo "n/a (no $1)"; return; }
   local line
+  line="$(grep -E -m1 "^in-process +live rate" "$f")"
+  if [ -n "$line" ]; then
+    echo "$line" | sed -E 's/.*live rate ([0-9.]+) of the line limit \(([0-9.]+\/s) of ([0-9.]+\/s)\).*/\1 (\2 of \3)/'
+    return
+  fi
   line="$(grep -E -m1 "^in-process.* $2 .*ratio" "$f")"
   [ -n "$line" ] || line="$(grep -E -m1 " $2 .*ratio" "$f")"
   [ -n "$line" ] || { echo "n/a"; return; }
@@ -118,7 +132,7 @@ row "Logger tick, 1 M samples" "$(pick bench_logger.log 'tick, .* 1000000 sample
 row "CSV save of 1 M rows" "$(pick bench_logger.log 'save 1M rows' 's/.*CSV: ([0-9]+ ms).*/\1/')"
 row "Chart redraw, 1 M points per series" "$(pick bench_logger.log 'chart redraw' 's/.*points: ([0-9.]+ ms).*/\1/')"
 row "Start-up to first shown window" "$startup"
-row "Soak ($soak_seconds s, 30 ms): samples missed" "$(pick bench_soak.log '^samples' 's/.*expected in [0-9.]+ s, ([0-9]+ missed \([0-9.]+ %\)).*/\1/')"
+row "Soak, 4 instruments at 30 ms: samples missed" "$(pick bench_soak.log '^samples' 's/.*expected in ([0-9.]+ s), ([0-9]+ missed \([0-9.]+ %\)).*/\2 in \1/')"
 row "Soak: memory growth" "$(pick bench_soak.log '^memory' 's/.*growth ([0-9.-]+ MiB per hour).*/\1/')"
 row "Soak: CPU share while logging 4 at 30 ms" "$(pick bench_soak.log 'while logging' 's/.*: //')"
 row "Fuzzing (libFuzzer, ASan+UBSan)" "$fuzz"
