@@ -97,7 +97,10 @@ void tResources::AddForm(QWidget* pForm) {
                     }));
   }
   HarvestForm(pForm);
-  SetLanguage(FLanguage);
+  // Only the new form: translating every form here would reach into a parent form whose
+  // embedded frame is still being built and not yet registered, and give that frame's
+  // components the parent's texts (the K40 page showed message 102 instead of 213).
+  TranslateForm(pForm);
 }
 
 void tResources::DeleteForm(QWidget* pForm) {

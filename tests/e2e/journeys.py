@@ -290,6 +290,49 @@ def adjust_zero_of_each_family(s):
     s.app_proc.wait(timeout=15)
 
 
+def write_and_restore_communication_parameters(s):
+    tree = _start_with(s, [(3, ["--instrument", "k40p"])])
+    s.press(s.wait_find(name="Instrument", role="page tab"))
+    s.press(s.wait_for(lambda: s.find_showing(name="Settings", role="page tab"), 10,
+                       "Settings tab"))
+    time.sleep(1.0)
+    spins = [a for a in s.find_all(name="Parameterisation of the communication: ",
+                                   role="spin button") if s.showing(a)]
+    assert len(spins) == 2, len(spins)
+    old = int(spins[0].queryValue().currentValue)
+    new = old + 7 if old < 200 else old - 7
+    s.click_widget(spins[0])
+    s.key("ctrl+a")
+    s.type_text(str(new))
+    s.key("Tab")
+    n = len(_received(s, 3))
+    live = _kinds(_received(s, 3)[-10:])
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Write", role="push button"), 5,
+                              "Write"))
+    s.wait_for(lambda: _kinds(_received(s, 3)[n:]) - live, 10, "parameters written")
+    written = [f for f in _received(s, 3)[n:] if _kinds([f]) - live]
+    s.screenshot("parameters-written")
+    time.sleep(1.0)
+    m = len(_received(s, 3))
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Load factory settings",
+                                                     role="push button"), 5, "factory"))
+    time.sleep(1.0)
+    yes = s.find_showing(name="Yes", role="push button") or s.find_showing(name="OK",
+                                                                           role="push button")
+    if yes is not None:
+        s.screenshot("factory-settings-question")
+        s.click_widget(yes)
+    s.wait_for(lambda: _kinds(_received(s, 3)[m:]) - live, 10, "factory settings restored")
+    restored = [f for f in _received(s, 3)[m:] if _kinds([f]) - live]
+    s.wait_for(lambda: int(spins[0].queryValue().currentValue) != new, 10,
+               "value shown after restore")
+    s.screenshot("parameters-restored")
+    assert written and restored, (written, restored)
+    assert written != restored, (written, restored)
+    s.app_proc.kill()
+    s.app_proc.wait(timeout=15)
+
+
 def log_both_and_save_csv_and_chart(s):
     _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
                     (5, ["--instrument", "r70", "--pressure", "7.5"])])
@@ -367,7 +410,8 @@ def pull_one_away_while_logging_then_close_unsaved(s):
 
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
-           adjust_zero_of_each_family, log_both_and_save_csv_and_chart,
+           adjust_zero_of_each_family, write_and_restore_communication_parameters,
+           log_both_and_save_csv_and_chart,
            pull_one_away_while_logging_then_close_unsaved]
     # Further arguments pick journeys by name, for a developer's quick rerun.
     chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL

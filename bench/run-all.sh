@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Builds the project in Release and runs every benchmark below bench/, then prints one table
+# of the headline figures. Full outputs stay in build/bench/results/.
+#   bench/run-all.sh [--soak-seconds N] (default 600)  [--bench-seconds N] (default 5)
+#                    [--fuzz-seconds N] (per fuzz target, default 120; 0 skips the fuzzing)
+#                    [--table-only] (no build, no runs: the table from the last results)
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build/bench"
+results="$build/results"
+soak_seconds=600
+bench_seconds=5
+fuzz_seconds=120
+table_only=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --soak-seconds) soak_seconds="$2"; shift 2 ;;
+    --bench-seconds) bench_seconds="$2"; shift 2 ;;
+    --fuzz-seconds) fuzz_seconds="$2"; shift 2 ;;
+    --table-only) table_only=1; shift ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+done
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+if [ "$table_only" = 0 ]; then
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF \
+  "${launcher[@]}" >/dev/null || exit 1
+mapfile -t benches < <(ninja -C "$build" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\): .*/\1/p' | grep -v '_autogen' | sort -u)
+echo "building ${benches[*]} corvane corvane-sim"
+cmake --build "$build" -j2 --target "${benches[@]}" corvane corvane-sim >"$build/build.log" 2>&1 ||
+  { tail -40 "$build/build.log"; exit 1; }
+
+mkdir -p "$results"
+export QT_QPA_PLATFORM=offscreen
+find_bin() { find "$build/bench" -type f -perm -u+x -name "$1" | head -1; }
+for b in "${benches[@]}"; do
+  bin="$(find_bin "$b")"
+  [ -n "$bin" ] || continue
+  args=()
+  case "$b" in
+    bench_soak) args=(--seconds "$soak_seconds") ;;
+    bench_r70|bench_k40) args=("$bench_seconds") ;;
+  esac
+  echo "== $b ${args[*]}"
+  ( cd "$(dirname "$bin")" && "$bin" "${args[@]}" ) >"$results/$b.log" 2>&1
+  echo "   exit $? ($(wc -l <"$results/$b.log") lines in $results/$b.log)"
+done
+
+# Start-up: from exec to the first visible top-level window, under Xvfb; three tries, median.
+startup="n/a"
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  display=":$(( 80 + RANDOM % 100 ))"
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+  times=()
+  for i in 1 2 3; do
+    home="$(mktemp -d)"
+    t0=$(date +%s%N)
+    DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_DATA_HOME="$home" "$build/app/corvane" >/dev/null 2>&1 &
+    pid=$!
+    shown=""
+    for _ in $(seq 1 600); do
+      if DISPLAY="$display" xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; then
+        shown=$(( ($(date +%s%N) - t0) / 1000000 )); break
+      fi
+      sleep 0.01
+    done
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+    rm -rf "$home"
+    [ -n "$shown" ] && times+=("$shown")
+  done
+  kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+  if [ ${#times[@]} -gt 0 ]; then
+    startup="$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (${#times[@]} + 1) / 2 ))p") ms (Xvfb, median of ${#times[@]})"
+  fi
+fi
+
+  echo "$startup" >"$results/startup.txt"
+fi
+startup="$(cat "$results/startup.txt" 2>/dev/null || echo n/a)"
+
+# The fuzz targets, longer than in the test suite (clang build of their own).
+fuzz="$(cat "$results/fuzz.txt" 2>/dev/null || echo skipped)"
+if [ "$table_only" = 0 ] && [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz targets, $fuzz_seconds s each"
+  if CORVANE_TEST_OUTPUT="$results" "$root/tests/fuzz/run-fuzz.sh" "$build/fuzz" "$fuzz_seconds" \
+       >"$results/fuzz.log" 2>&1; then
+    runs="$(grep -o 'number_of_executed_units: [0-9]*' "$results/fuzz.log" | awk '{s+=$2} END {print s+0}')"
+    fuzz="5 targets x $fuzz_seconds s, $runs inputs, no finding"
+  else
+    fuzz="FINDING, see $results/fuzz.log"
+  fi
+  echo "$fuzz" >"$results/fuzz.txt"
+fi
+
+pick() { # file, grep pattern, sed expression → first match or n/a
+  local f="$results/$1"
+  [ -f "$f" ] || { echo "n/a (no $1)"; return; }
+  local v
+  v="$(grep -E -m1 "$2" "$f" | sed -E "$3")"
+  [ -n "$v" ] && echo "$v" || echo "n/a"
+}
+ratio_row() { # bench log, baud → "ratio x (y/s of z/s)"
+  local f="$results/$1"
+  [ -f "$f" ] || { echo "n/a (no $1)"; return; }
+  local line
+  line="$(grep -E -m1 "^in-process +live rate" "$f")"
+  if [ -n "$line" ]; then
+    echo "$line" | sed -E 's/.*live rate ([0-9.]+) of the line limit \(([0-9.]+\/s) of ([0-9.]+\/s)\).*/\1 (\2 of \3)/'
+    return
+  fi
+  line="$(grep -E -m1 "^in-process.* $2 .*ratio" "$f")"
+  [ -n "$line" ] || line="$(grep -E -m1 " $2 .*ratio" "$f")"
+  [ -n "$line" ] || { echo "n/a"; return; }
+  echo "$line" | sed -E 's/.* ([0-9.]+)\/s +limit +([0-9.]+)\/s +ratio +([0-9.]+).*/\3 (\1\/s of \2\/s)/'
+}
+
+row() { printf '| %-52s | %-44s |\n' "$1" "$2"; }
+echo
+row "Figure" "Value"
+row "----------------------------------------------------" "--------------------------------------------"
+row "Live-value rate K40 family, 9600 bit/s (ratio to line)" "$(ratio_row bench_k40.log 9600)"
+row "Live-value rate R70 family, 9600 bit/s (ratio to line)" "$(ratio_row bench_r70.log 9600)"
+row "Live-value rate R70 family, 115200 bit/s (ratio)" "$(ratio_row bench_r70.log 115200)"
+row "CPU share idle, 4 instruments connected" "$(pick bench_soak.log 'connected and idle' 's/.*: //')"
+row "Logger tick, 10 k samples" "$(pick bench_logger.log 'tick, .* 10000 samples' 's/.*: +//')"
+row "Logger tick, 1 M samples" "$(pick bench_logger.log 'tick, .* 1000000 samples' 's/.*: +//')"
+row "CSV save of 1 M rows" "$(pick bench_logger.log 'save 1M rows' 's/.*CSV: ([0-9]+ ms).*/\1/')"
+row "Chart redraw, 1 M points per series" "$(pick bench_logger.log 'chart redraw' 's/.*points: ([0-9.]+ ms).*/\1/')"
+row "Start-up to first shown window" "$startup"
+row "Soak, 4 instruments at 30 ms: samples missed" "$(pick bench_soak.log '^samples' 's/.*expected in ([0-9.]+ s), ([0-9]+ missed \([0-9.]+ %\)).*/\2 in \1/')"
+row "Soak: memory growth" "$(pick bench_soak.log '^memory' 's/.*growth ([0-9.-]+ MiB per hour).*/\1/')"
+row "Soak: CPU share while logging 4 at 30 ms" "$(pick bench_soak.log 'while logging' 's/.*: //')"
+row "Fuzzing (libFuzzer, ASan+UBSan)" "$fuzz"
