@@ -440,6 +440,8 @@ void TFrameDevice::HandOver() {
   lPage->SetOnTimeOut([this](QObject* Sender) { PageTimeOut(Sender); });
   lPage->Initialize(std::move(mCOM));
   lPage->setGeometry(rect());
+  // The page covers the connect button; its free tab-strip area must not let it show through.
+  lPage->setAutoFillBackground(true);
   lPage->show();
   lPage->raise();
   lPage->SetConnected(true);

@@ -57,6 +57,11 @@ int main(int argc, char** argv) {
   const QCommandLineOption lTemperature("temperature", "Temperature in degrees Celsius.", "value");
   const QCommandLineOption lStatus("status", "Status byte reporting an internal fault (0: none).",
                                    "byte");
+  const QCommandLineOption lOutput("output-code",
+                                   "K40 family: output-signal code of EEPROM cell 127 (1 to 10; "
+                                   "10 is RS-232, which offers the settings tab; default 4, "
+                                   "4 ... 20 mA).",
+                                   "code");
   const QCommandLineOption lSilent("silent", "Fault: answer nothing.");
   const QCommandLineOption lDelay("reply-delay", "Fault: wait this long before each reply.", "ms");
   const QCommandLineOption lStray("stray-byte", "Fault: one 0x00 before each reply.");
@@ -73,7 +78,8 @@ int main(int argc, char** argv) {
                                 "line each: <ms> RX|TX <baud> <bytes>.",
                                 "file");
   lParser.addOptions({lLink, lInstrument, lBaud, lAutoBaud, lPressure, lTemperature, lStatus,
-                      lSilent, lDelay, lStray, lExtra, lCorrupt, lNoPacing, lVanish, lLog});
+                      lOutput, lSilent, lDelay, lStray, lExtra, lCorrupt, lNoPacing, lVanish,
+                      lLog});
   lParser.process(lApp);
   if (!lParser.isSet(lLink)) Fail("--link is required (see --help)");
 
@@ -95,6 +101,7 @@ int main(int argc, char** argv) {
     if (lParser.isSet(lPressure)) lK40->SetPressure(lNumber(lPressure, -1e9, 1e9));
     if (lParser.isSet(lTemperature)) lK40->SetTemperature(lNumber(lTemperature, -100, 300));
     if (lParser.isSet(lStatus)) lK40->SetStatusByte(quint8(lNumber(lStatus, 0, 255)));
+    if (lParser.isSet(lOutput)) lK40->SetEeprom(127, quint8(lNumber(lOutput, 1, 10)));
     lTitle = lKind == "k40p" ? "K-40-P" : "R-20/R-21";
     lSim = std::move(lK40);
   } else if (lKind == "r70" || lKind == "vq5") {

@@ -291,7 +291,8 @@ def adjust_zero_of_each_family(s):
 
 
 def write_and_restore_communication_parameters(s):
-    tree = _start_with(s, [(3, ["--instrument", "k40p"])])
+    # An RS-232 instrument: only those offer their communication settings.
+    tree = _start_with(s, [(3, ["--instrument", "k40p", "--output-code", "10"])])
     s.press(s.wait_find(name="Instrument", role="page tab"))
     s.press(s.wait_for(lambda: s.find_showing(name="Settings", role="page tab"), 10,
                        "Settings tab"))
