@@ -166,14 +166,19 @@ TEST_F(tFrameFixture, disconnect_during_the_search_stops_it_without_a_box) {
   tDeviceStatus lStatusAfter = dsConnecting;
   bool lPortOpenAfter = true;
   bool lProbed = false;
-  // Fires inside the first cycle, while a probe waits for its reply in the event loop.
-  QTimer::singleShot(5100, [&] {
-    // The port object may be released by the disconnect, so look at its traffic first.
-    lProbed = lPorts.Last() && !lPorts.Last()->SentLog().isEmpty();
+  // Disconnects as soon as the first probe reached the instrument, so it happens inside the
+  // first cycle while that probe waits for its reply, however slow the machine is.
+  QTimer lWatch;
+  lWatch.setInterval(1);
+  QObject::connect(&lWatch, &QTimer::timeout, [&] {
+    if (!lPorts.Last() || lPorts.Last()->SentLog().isEmpty()) return;
+    lWatch.stop();
+    lProbed = true;
     lFrame.Disconnect();
     lStatusAfter = lFrame.DeviceStatus();
     lPortOpenAfter = lPorts.Last() && lPorts.Last()->Open();
   });
+  lWatch.start();
   lFrame.Connect();
   ASSERT_TRUE(WaitFor([&] { return lStatusAfter != dsConnecting; }, 8000));
   EXPECT_EQ(lStatusAfter, dsDisconnected);
