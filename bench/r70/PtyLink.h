@@ -211,10 +211,10 @@ private:
     for (const tByte& b : mQueue)
       next = qMin(next, b.DueNs);
     const qint64 waitNs = qMax<qint64>(1000, next - mClock.nsecsElapsed());
-    itimerspec spec{};
-    spec.it_value.tv_sec = time_t(waitNs / 1'000'000'000);
-    spec.it_value.tv_nsec = long(waitNs % 1'000'000'000);
-    timerfd_settime(mTimerFd, 0, &spec, nullptr);
+    itimerspec lDue{};
+    lDue.it_value.tv_sec = time_t(waitNs / 1'000'000'000);
+    lDue.it_value.tv_nsec = long(waitNs % 1'000'000'000);
+    timerfd_settime(mTimerFd, 0, &lDue, nullptr);
   }
   void Deliver() {
     const qint64 now = mClock.nsecsElapsed();
