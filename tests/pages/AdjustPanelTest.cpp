@@ -7,7 +7,7 @@
 #include "i18n/Resources.h"
 #include "i18n/ScriptedDialogService.h"
 #include "pages/FrameAdjust.h"
-#include "sim/WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -11,7 +11,7 @@
 #include "protocol/r70/DMU_R70ifc.h"
 #include "sim/SimPort.h"
 #include "sim/SimR70.h"
-#include "sim/WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QComboBox>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "serial/PortMap.h"
 
 #include "PtyPeer.h"
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QFile>

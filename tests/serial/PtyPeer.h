@@ -1,7 +1,7 @@
 #pragma once
 // The far end of a real pseudo-terminal, as an instrument on a cable would be: the port
 // under test opens the slave path, the test reads and writes the master.
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QByteArray>
 #include <QString>

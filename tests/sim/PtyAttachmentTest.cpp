@@ -4,7 +4,7 @@
 #include "serial/PortMap.h"
 #include "sim/SimScripted.h"
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

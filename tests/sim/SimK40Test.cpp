@@ -2,7 +2,7 @@
 // directly (no port), so that the protocol tests rest on a peer that is right.
 #include "sim/SimK40.h"
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

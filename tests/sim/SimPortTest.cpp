@@ -1,7 +1,7 @@
 #include "sim/SimPort.h"
 #include "sim/SimScripted.h"
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
