@@ -150,6 +150,7 @@ private:
   QTreeWidgetItem* ItemOfRecord(const tDeviceInfo* pInfo) const;
   static TFrameDevice* FrameOfItem(const QTreeWidgetItem* pItem);
   void ShowPages(bool pShow);
+  void FitWindowToLogger();
   void SetRowPicture(QTreeWidgetItem* pItem, int pPicture);
   void WriteTag(tDeviceInfo* pInfo, const QString& pTag);
 

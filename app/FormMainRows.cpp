@@ -16,10 +16,13 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSet>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace {
 
@@ -100,7 +103,35 @@ void TFormMain::ShowPages(bool pShow) {
   PageControlDevRecord->setVisible(pShow);
   // The pages need their room; the scroll box of the original grew scroll bars instead.
   ScrollBoxBkGrnd->setMinimumWidth(pShow ? PanelMinSize->width() : 0);
-  if (pShow) PageControlDevRecord->raise();
+  if (pShow) {
+    PageControlDevRecord->raise();
+    // Once the pages have their geometry.
+    QTimer::singleShot(0, this, &TFormMain::FitWindowToLogger);
+  }
+}
+
+void TFormMain::FitWindowToLogger() {
+  // The logger's pages were laid out for a smaller screen font. Rather than leave the table's
+  // last column behind a scroll bar, the window grows to show them whole, as far as the
+  // screen allows; it never shrinks, and a maximised window stays as it is.
+  if (isMaximized() || isFullScreen() || !PageControlDevRecord->isVisible()) return;
+  const int lMissing =
+      FrameLoggingOvvw->minimumSizeHint().width() - ScrollBoxFrameLoggingOvvw->viewport()->width();
+  if (lMissing <= 0) return;
+  QRect lGeometry = geometry();
+  int lWidth = lGeometry.width() + lMissing;
+  if (QScreen* lScreen = screen()) {
+    const QRect lRoom = lScreen->availableGeometry();
+    const int lDecoration = frameGeometry().width() - lGeometry.width();
+    lWidth = std::min(lWidth, lRoom.width() - lDecoration);
+    if (lWidth <= lGeometry.width()) return;
+    lGeometry.setWidth(lWidth);
+    if (lGeometry.right() > lRoom.right() - lDecoration / 2)
+      lGeometry.moveRight(lRoom.right() - lDecoration / 2);
+  } else {
+    lGeometry.setWidth(lWidth);
+  }
+  setGeometry(lGeometry);
 }
 
 void TFormMain::miAddDeviceClick(QObject* Sender) {

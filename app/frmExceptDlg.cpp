@@ -243,8 +243,8 @@ void TfrmExceptDlg::AppendErrorLog() {
   lContent += CrLf(QStringLiteral("Detailierte Informationen im Stacktrace-File: ./Stacktrace/") +
                    mFileStem + QStringLiteral(".stc\n\n"));
   QSaveFile lFile(lFileName);
-  if (!lFile.open(QIODevice::WriteOnly) || lFile.write(lContent) != lContent.size() ||
-      !lFile.commit())
+  if (!lFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+      lFile.write(lContent) != lContent.size() || !lFile.commit())
     NoteWriteFailure(lFileName);
 }
 
@@ -264,8 +264,8 @@ void TfrmExceptDlg::WriteStackTraceFile(const QString& pFileName) {
   for (const QString& lPage : mPages)
     lContent += CrLf(lPage + QLatin1Char('\n') + kSeparator + QStringLiteral("\n\n"));
   QSaveFile lFile(lFileName);
-  if (!lFile.open(QIODevice::WriteOnly) || lFile.write(lContent) != lContent.size() ||
-      !lFile.commit())
+  if (!lFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+      lFile.write(lContent) != lContent.size() || !lFile.commit())
     NoteWriteFailure(lFileName);
 }
 

@@ -189,7 +189,9 @@ bool tIniFile::Save() {
     lError = QStringLiteral("The settings could not be formatted");
   } else {
     QSaveFile lFile(mFileName);
-    if (!lFile.open(QIODevice::WriteOnly) ||
+    // Unbuffered: a full disk then fails the write itself; buffered, the failing flush inside
+    // commit() goes unreported and a cut-off file would replace the good one.
+    if (!lFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
         lFile.write(lText.data(), qint64(lText.size())) != qint64(lText.size()) || !lFile.commit())
       lError = lFile.errorString();
   }

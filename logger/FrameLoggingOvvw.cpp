@@ -10,11 +10,13 @@
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
 #include "logger/LogChart.h"
+#include "logger/LogFormat.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
@@ -835,21 +838,36 @@ void TFrameLoggingOvvw::UpdateHeaders() {
   mTable->SetHeader(tLogTableModel::ColTemperature, temperature);
   mTable->SetHeader(tLogTableModel::ColTime, FLoggerText[3]);
   mChart->SetAxisTitles(pressure, temperature, FLoggerText[3]);
+  FitColumnWidths();
 }
 
 void TFrameLoggingOvvw::UpdateTableColumns() {
   int n = 0;
   for (QCPGraph* series : mChart->Series())
     if (!mChart->SeriesOnRightAxis(series) && mChart->SeriesActive(series)) ++n;
-  if (n > 1) {
-    mTable->SetColCount(4);
-    StringGridLog->setFixedWidth(504);
-  } else {
-    mTable->SetColCount(3);
-    StringGridLog->setFixedWidth(376);
-  }
-  const int widths[] = {124, 84, 145, 127};
-  for (int c = 0; c < mTable->ColCount(); ++c)
-    StringGridLog->setColumnWidth(c, widths[c]);
+  mTable->SetColCount(n > 1 ? 4 : 3);
+  FitColumnWidths();
   if (FOnDeviceCountChanged) FOnDeviceCountChanged(n);
+}
+
+void TFrameLoggingOvvw::FitColumnWidths() {
+  // The base widths suit a small screen font; a column grows to what its header and, for the
+  // time, the widest time stamp need, so no text is cut off in any language or locale.
+  const int widths[] = {124, 84, 145, 127};
+  const QFontMetrics cells(StringGridLog->font());
+  const QFontMetrics heads(StringGridLog->horizontalHeader()->font());
+  const int padding = 2 * StringGridLog->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
+  int stamp = 0;
+  for (int month = 1; month <= 12; ++month)
+    stamp = std::max(stamp, cells.horizontalAdvance(tLogFormat::TimeStamp(
+                                EncodeDate(2088, month, 28) + EncodeTime(23, 58, 58, 888))));
+  int total = 0;
+  for (int c = 0; c < mTable->ColCount(); ++c) {
+    int width = std::max(widths[c], heads.horizontalAdvance(mTable->Header(c)) + padding);
+    if (c == tLogTableModel::ColTime) width = std::max(width, stamp + padding);
+    StringGridLog->setColumnWidth(c, width);
+    total += width;
+  }
+  StringGridLog->setFixedWidth(total + StringGridLog->verticalScrollBar()->sizeHint().width() +
+                               2 * StringGridLog->frameWidth() + 1);
 }

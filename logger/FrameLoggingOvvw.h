@@ -86,6 +86,7 @@ private:
   void DeviceInfoChanged(tDeviceInfo* pSender);
   void UpdateHeaders();
   void UpdateTableColumns();
+  void FitColumnWidths();
   void UpdateDataButtons();
   void KeepNewestRowInView();
   bool ChartHasData() const;

@@ -13,6 +13,8 @@ const QColor cSeriesColours[] = {QColor(255, 0, 0),   QColor(0, 128, 0),   QColo
                                  QColor(96, 96, 96)};
 // A drag shorter than this is a click, not a zoom or restore.
 constexpr int cMinDragPixels = 4;
+// Legend entries per line at most, however wide the chart.
+constexpr int cLegendMaxColumns = 6;
 
 QCPRange Widened(double pLower, double pUpper) {
   // A flat curve still needs an axis with some height to be seen.
@@ -40,7 +42,7 @@ tLogChart::tLogChart(QWidget* pParent) : QCustomPlot(pParent) {
   legend->setVisible(true);
   legend->setBrush(QColor(192, 192, 192));
   legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-  legend->setWrap(6);
+  legend->setWrap(cLegendMaxColumns);
   axisRect()->insetLayout()->take(legend);
   plotLayout()->addElement(1, 0, legend);
   plotLayout()->setRowStretchFactor(1, 0.001);
@@ -214,6 +216,28 @@ void tLogChart::ReplotNow() {
   // painting never takes more than about a fifth of the time, however long the run.
   const int cost = int(replotTime());
   mReplotTimer.setInterval(std::clamp(cost * 4, ReplotIntervalMs, MaxReplotIntervalMs));
+}
+
+void tLogChart::updateLayout() {
+  // Called for every repaint and export, with the viewport of the target.
+  FitLegend(viewport().width());
+  QCustomPlot::updateLayout();
+}
+
+void tLogChart::FitLegend(int pWidth) {
+  // As many entries per line as fit: long tags wrap onto more lines instead of being cut off.
+  int widest = 1;
+  // The grid counts its empty cells too.
+  for (int i = 0; i < legend->itemCount(); ++i)
+    if (QCPLayoutElement* entry = legend->item(i))
+      widest = std::max(widest, entry->minimumOuterSizeHint().width());
+  const QMargins margins = legend->margins();
+  const int spacing = legend->columnSpacing();
+  const int room = pWidth - margins.left() - margins.right() + spacing;
+  const int columns = std::clamp(room / (widest + spacing), 1, cLegendMaxColumns);
+  if (columns == legend->wrap()) return;
+  legend->setWrap(columns);
+  legend->setFillOrder(legend->fillOrder(), true);
 }
 
 void tLogChart::showEvent(QShowEvent* pEvent) {

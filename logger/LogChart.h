@@ -57,6 +57,7 @@ protected:
   void mouseReleaseEvent(QMouseEvent* pEvent) override;
   void wheelEvent(QWheelEvent* pEvent) override;
   void showEvent(QShowEvent* pEvent) override;
+  void updateLayout() override;
 
 private:
   struct tSeriesStats {
@@ -68,6 +69,7 @@ private:
   void ReplotNow();
   void ZoomToPixels(const QRect& pRect);
   void UpdateTickerFormat();
+  void FitLegend(int pWidth);
 
   QHash<const QCPGraph*, tSeriesStats> mStats;
   int mSeriesCreated = 0;

@@ -1,9 +1,11 @@
 #include "logger/ReportRenderer.h"
 
 #include "logger/LogFormat.h"
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -235,6 +237,9 @@ void ShowReportPreview(QPrinter* pPrinter, const std::function<void(QPrinter*)>&
   }
   // The preview window prints and exports (PDF through the printer's file output) itself.
   QPrintPreviewDialog dialog(pPrinter);
+  // Also sized to the screen, for desktops whose window manager does not maximise dialogs.
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    dialog.resize(screen->availableGeometry().size() * 9 / 10);
   dialog.setWindowState(Qt::WindowMaximized);
   QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                    [&](QPrinter* pTarget) { pRender(pTarget); });

@@ -29,6 +29,9 @@ public:
   // bytes sent at another one.
   virtual void SetLineBaud(int pBaud) { mLineBaud = pBaud; }
   int LineBaud() const { return mLineBaud; }
+  // The configuration memory as the instrument holds it now, for tools that show what a
+  // program wrote; empty for a model without one.
+  virtual QByteArray EepromImage() const { return {}; }
 
   // Set by the attachment: carries one whole frame (or a burst of cyclic output) to the line.
   std::function<void(const QByteArray&)> OnTransmit;

@@ -31,6 +31,9 @@ public:
   // interval 100 (1 s), response 1, factory parameters the same.
   quint8 Eeprom(int pAdr) const { return mEeprom[pAdr & 0xFF]; }
   void SetEeprom(int pAdr, quint8 pValue) { mEeprom[pAdr & 0xFF] = pValue; }
+  QByteArray EepromImage() const override {
+    return QByteArray(reinterpret_cast<const char*>(mEeprom.data()), int(mEeprom.size()));
+  }
 
   // Range as the "MA"/"ME" replies carry it (mantissa and exponent, bit 7 of the start's third
   // byte the absolute flag). SetRange picks the finest exponent that holds the value.

@@ -32,6 +32,9 @@ public:
   // Memory cells (addresses 0..255). Writing EEPROM through the protocol ("X") also lands here.
   quint8 Eeprom(int pAddress) const;
   void SetEeprom(int pAddress, quint8 pValue);
+  QByteArray EepromImage() const override {
+    return QByteArray(reinterpret_cast<const char*>(mEeprom.data()), int(mEeprom.size()));
+  }
   quint8 Flash(int pAddress) const;
   void SetFlash(int pAddress, quint8 pValue);
   // The CRC the instrument expects in EEPROM 240 over cells 0..15, and whether it matches.

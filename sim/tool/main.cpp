@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -62,6 +63,15 @@ int main(int argc, char** argv) {
                                    "10 is RS-232, which offers the settings tab; default 4, "
                                    "4 ... 20 mA).",
                                    "code");
+  const QCommandLineOption lOutputKind("output-kind",
+                                       "R70 family: output kind in FLASH 166 (0 digital, 1 V, "
+                                       "2 mA two-wire, 3 mA three-wire, 5 USB, which offers the "
+                                       "settings tab; default 2, VQ-5 5).",
+                                       "code");
+  const QCommandLineOption lMemory("memory",
+                                   "Keep this file holding the EEPROM as it is now: 16 lines "
+                                   "<address>: <16 bytes>, all in hex, rewritten on each change.",
+                                   "file");
   const QCommandLineOption lSilent("silent", "Fault: answer nothing.");
   const QCommandLineOption lDelay("reply-delay", "Fault: wait this long before each reply.", "ms");
   const QCommandLineOption lStray("stray-byte", "Fault: one 0x00 before each reply.");
@@ -78,8 +88,8 @@ int main(int argc, char** argv) {
                                 "line each: <ms> RX|TX <baud> <bytes>.",
                                 "file");
   lParser.addOptions({lLink, lInstrument, lBaud, lAutoBaud, lPressure, lTemperature, lStatus,
-                      lOutput, lSilent, lDelay, lStray, lExtra, lCorrupt, lNoPacing, lVanish,
-                      lLog});
+                      lOutputKind, lMemory, lOutput, lSilent, lDelay, lStray, lExtra, lCorrupt,
+                      lNoPacing, lVanish, lLog});
   lParser.process(lApp);
   if (!lParser.isSet(lLink)) Fail("--link is required (see --help)");
 
@@ -112,6 +122,7 @@ int main(int argc, char** argv) {
     if (lParser.isSet(lPressure)) lR70->SetPressure(float(lNumber(lPressure, -1e9, 1e9)));
     if (lParser.isSet(lTemperature)) lR70->SetTemperature(lNumber(lTemperature, -100, 300));
     if (lParser.isSet(lStatus)) lR70->SetStatusByte(quint8(lNumber(lStatus, 0, 255)));
+    if (lParser.isSet(lOutputKind)) lR70->SetOutputKind(quint8(lNumber(lOutputKind, 0, 255)));
     lTitle = QStringLiteral("%1 at %2 bit/s%3")
                  .arg(lKind == "r70" ? "R-70/R-71" : "VQ-5")
                  .arg(lOwn)
@@ -151,6 +162,28 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
       QCoreApplication::quit();
     });
+  }
+  // Polled rather than hooked into every write: a tool reading the file needs it current
+  // within a moment, and a whole file replaced by rename is never seen half written.
+  QTimer lMemoryTimer;
+  QByteArray lMemoryShown;
+  if (lParser.isSet(lMemory)) {
+    const QString lPath = lParser.value(lMemory);
+    const auto lWrite = [&, lPath] {
+      const QByteArray lImage = lSim->EepromImage();
+      if (lImage == lMemoryShown) return;
+      QSaveFile lFile(lPath);
+      if (!lFile.open(QIODevice::WriteOnly))
+        Fail(QStringLiteral("--memory %1: %2").arg(lPath, lFile.errorString()));
+      for (int lAdr = 0; lAdr < lImage.size(); lAdr += 16)
+        lFile.write(QByteArray::number(lAdr, 16).rightJustified(2, '0').toUpper() + ": " +
+                    lImage.mid(lAdr, 16).toHex(' ').toUpper() + "\n");
+      if (!lFile.commit()) Fail(QStringLiteral("--memory %1: %2").arg(lPath, lFile.errorString()));
+      lMemoryShown = lImage;
+    };
+    lWrite();
+    QObject::connect(&lMemoryTimer, &QTimer::timeout, &lApp, lWrite);
+    lMemoryTimer.start(50);
   }
   std::printf("corvane-sim: %s on %s (%s)\n", qPrintable(lTitle),
               qPrintable(lAttachment.LinkPath()), qPrintable(lAttachment.SlavePath()));

@@ -50,8 +50,11 @@ class Session:
     def start_sim(self, com, args):
         link = os.path.join(self.tmp, "sim-com%d" % com)
         log = os.path.join(self.tmp, "sim-com%d.log" % com)
+        memory = os.path.join(self.tmp, "sim-com%d.eeprom" % com)
         sim = os.path.join(self.build_dir, "sim", "corvane-sim")
-        proc = subprocess.Popen([sim, "--link", link, "--log", log] + list(args),
+        started = time.time()
+        proc = subprocess.Popen([sim, "--link", link, "--log", log, "--memory", memory]
+                                + list(args),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         deadline = time.time() + 10
         while not os.path.exists(link):
@@ -59,7 +62,9 @@ class Session:
                 raise RuntimeError("corvane-sim did not start: %s" % proc.stderr.read())
             time.sleep(0.05)
         self.procs.append(proc)
-        self.sims[com] = {"proc": proc, "link": link, "log": log}
+        # The log's times count from the simulator's start, which is near enough to this one.
+        self.sims[com] = {"proc": proc, "link": link, "log": log, "memory": memory,
+                          "started": started}
         return link
 
     def stop_sim(self, com):
@@ -70,6 +75,14 @@ class Session:
     def sim_log(self, com):
         with open(self.sims[com]["log"], encoding="utf-8", errors="replace") as f:
             return f.read()
+
+    def sim_memory(self, com):
+        """The simulator's EEPROM as it is now: a list of 256 byte values."""
+        cells = []
+        with open(self.sims[com]["memory"], encoding="ascii") as f:
+            for line in f:
+                cells += [int(b, 16) for b in line.split(":", 1)[1].split()]
+        return cells
 
     # --- settings file --------------------------------------------------------------------
     def settings_path(self):
@@ -125,9 +138,16 @@ class Session:
         return pyatspi.findDescendant(root, match)
 
     def find_all(self, name=None, role=None, root=None):
-        return pyatspi.findAllDescendants(
-            root or self.app, lambda a: (role is None or a.getRoleName() == role)
-            and (name is None or a.name == name))
+        # A widget that goes away during the walk leaves a hole in the tree: walk again.
+        for attempt in range(5):
+            try:
+                return pyatspi.findAllDescendants(
+                    root or self.app, lambda a: (role is None or a.getRoleName() == role)
+                    and (name is None or a.name == name))
+            except (TypeError, AttributeError):
+                if attempt == 4:
+                    raise
+                time.sleep(0.2)
 
     def wait_find(self, name=None, role=None, timeout=15, contains=False):
         return self.wait_for(lambda: self.find(name, role, contains=contains), timeout,

@@ -44,14 +44,22 @@ def add_k40_and_r70_and_see_live_values(s):
         s.screenshot("add-menu-com%d" % com)
         s.press(item)
         s.wait_for(lambda: s.find(name=str(com), root=tree), 10, "row of COM%d" % com)
+        return time.time()
 
-    add_port(3)
-    add_port(5)
+    opened = {3: add_port(3), 5: add_port(5)}
 
     # Both families detected: each row shows its range once the instrument is read.
     s.wait_for(lambda: len(_rows_with_range(s, tree)) >= 2, 30, "both instruments read")
     ranges = _rows_with_range(s, tree)
     assert any("16 bar" in r for r in ranges) or len(ranges) == 2, ranges
+
+    # An ordinary port is left alone for 5 s after opening. Both times err early (the log's
+    # clock starts after the launch, the row shows after the opening), so a search that
+    # started at once would show a gap near zero.
+    for c in (3, 5):
+        first_ms = int(s.sim_log(c).split(None, 1)[0])
+        gap = s.sims[c]["started"] + first_ms / 1000.0 - opened[c]
+        assert 4.0 <= gap <= 9.0, ("first request after opening COM%d" % c, gap)
 
     # Live values: the simulators keep receiving requests.
     before = {c: _sim_frames(s, c) for c in (3, 5)}
@@ -179,6 +187,45 @@ def _save_through_dialog(s, button, path):
                "file %s written" % path)
 
 
+def _print_dialog(s, what):
+    return s.wait_for(lambda: [d for d in s.find_all(name="Print", role="dialog") if s.showing(d)],
+                      15, what)[0]
+
+
+def _print_to_pdf(s, button, pdf):
+    """Prints through the system's print dialog to a PDF file, then from the preview window,
+    which asks through a print dialog of its own, the way a technician without a printer does."""
+    if os.path.exists(pdf):
+        os.remove(pdf)
+    s.click_widget(button)
+    dialog = _print_dialog(s, "print dialog")
+    time.sleep(0.5)
+    field = s.wait_for(lambda: s.find_showing(name="Output file:", role="text", root=dialog), 10,
+                       "output file field")
+    s.click_widget(field)
+    s.key("ctrl+a")
+    s.type_text(pdf)
+    s.screenshot("print-dialog")
+    s.click_widget(s.find_showing(name="Print", role="push button", root=dialog))
+    preview = s.wait_for(lambda: [w for w in s.find_all(role="dialog")
+                                  if s.showing(w) and "Preview" in (w.name or "")], 30,
+                         "print preview")[0]
+    time.sleep(1.5)
+    s.screenshot("print-preview")
+    assert not os.path.exists(pdf), "printed before the preview's own Print"
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Print", root=preview), 10,
+                              "Print in the preview"))
+    dialog = _print_dialog(s, "the preview's print dialog")
+    time.sleep(0.5)
+    s.click_widget(s.find_showing(name="Print", role="push button", root=dialog))
+    s.wait_for(lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0, 30, "PDF written")
+    s.wait_for(lambda: not [w for w in s.find_all(role="dialog") if s.showing(w)], 15,
+               "preview closed after printing")
+    time.sleep(1.0)
+    return subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True,
+                          check=True).stdout
+
+
 def _run_logger(s):
     s.press(s.wait_find(name="Data logger", role="page tab"))
     start = s.wait_for(lambda: s.find_showing(name="Start", role="push button"), 10,
@@ -290,31 +337,22 @@ def adjust_zero_of_each_family(s):
     s.app_proc.wait(timeout=15)
 
 
-def write_and_restore_communication_parameters(s):
-    # An RS-232 instrument: only those offer their communication settings.
-    tree = _start_with(s, [(3, ["--instrument", "k40p", "--output-code", "10"])])
+def _open_settings_tab(s):
     s.press(s.wait_find(name="Instrument", role="page tab"))
     s.press(s.wait_for(lambda: s.find_showing(name="Settings", role="page tab"), 10,
                        "Settings tab"))
     time.sleep(1.0)
-    spins = [a for a in s.find_all(name="Parameterisation of the communication: ",
-                                   role="spin button") if s.showing(a)]
-    assert len(spins) == 2, len(spins)
-    old = int(spins[0].queryValue().currentValue)
-    new = old + 7 if old < 200 else old - 7
-    s.click_widget(spins[0])
+    return [a for a in s.find_all(role="spin button") if s.showing(a)]
+
+
+def _set_spin(s, spin, value):
+    s.click_widget(spin)
     s.key("ctrl+a")
-    s.type_text(str(new))
+    s.type_text(str(value))
     s.key("Tab")
-    n = len(_received(s, 3))
-    live = _kinds(_received(s, 3)[-10:])
-    s.click_widget(s.wait_for(lambda: s.find_showing(name="Write", role="push button"), 5,
-                              "Write"))
-    s.wait_for(lambda: _kinds(_received(s, 3)[n:]) - live, 10, "parameters written")
-    written = [f for f in _received(s, 3)[n:] if _kinds([f]) - live]
-    s.screenshot("parameters-written")
-    time.sleep(1.0)
-    m = len(_received(s, 3))
+
+
+def _load_factory_settings(s):
     s.click_widget(s.wait_for(lambda: s.find_showing(name="Load factory settings",
                                                      role="push button"), 5, "factory"))
     time.sleep(1.0)
@@ -323,13 +361,65 @@ def write_and_restore_communication_parameters(s):
     if yes is not None:
         s.screenshot("factory-settings-question")
         s.click_widget(yes)
-    s.wait_for(lambda: _kinds(_received(s, 3)[m:]) - live, 10, "factory settings restored")
-    restored = [f for f in _received(s, 3)[m:] if _kinds([f]) - live]
+
+
+def _changed(before, after):
+    return [i for i, (a, b) in enumerate(zip(before, after)) if a != b]
+
+
+def write_and_restore_communication_parameters(s):
+    # An RS-232 instrument: only those offer their communication settings.
+    _start_with(s, [(3, ["--instrument", "k40p", "--output-code", "10"])])
+    spins = _open_settings_tab(s)
+    assert len(spins) == 2, len(spins)
+    old = int(spins[0].queryValue().currentValue)
+    new = old + 7 if old <= 8 else old - 7  # the response time, 1 to 15
+    _set_spin(s, spins[0], new)
+    factory = s.sim_memory(3)
+    n = len(_received(s, 3))
+    live = _kinds(_received(s, 3)[-10:])
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Write", role="push button"), 5,
+                              "Write"))
+    s.wait_for(lambda: _kinds(_received(s, 3)[n:]) - live, 10, "parameters written")
+    # The instrument's memory holds the new response time, in both nibbles of cell 104.
+    written = s.wait_for(lambda: _changed(factory, s.sim_memory(3)), 10, "EEPROM changed")
+    assert 104 in written and s.sim_memory(3)[104] == new * 0x11, (new, written)
+    s.screenshot("parameters-written")
+    time.sleep(1.0)
+    after_write = s.sim_memory(3)
+    _load_factory_settings(s)
+    s.wait_for(lambda: [i for i in _changed(after_write, s.sim_memory(3)) if i in written], 10,
+               "written cells restored")
     s.wait_for(lambda: int(spins[0].queryValue().currentValue) != new, 10,
                "value shown after restore")
     s.screenshot("parameters-restored")
-    assert written and restored, (written, restored)
-    assert written != restored, (written, restored)
+    s.app_proc.kill()
+    s.app_proc.wait(timeout=15)
+
+
+def write_and_restore_r70_operating_parameters(s):
+    # The R70 family offers its operating parameters only on instruments with USB output.
+    _start_with(s, [(5, ["--instrument", "r70", "--output-kind", "5"])])
+    spins = _open_settings_tab(s)
+    assert len(spins) == 1, len(spins)
+    mem = s.sim_memory(5)
+    factory = mem[179] | mem[180] << 8 | mem[181] << 16
+    assert int(spins[0].queryValue().currentValue) == mem[36] | mem[37] << 8, mem[35:38]
+    _set_spin(s, spins[0], 250)
+    s.screenshot("r70-settings")
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="Write", role="push button"), 5,
+                              "Write"))
+    # Interval in EEPROM 36 and 37, low byte first; the factory copy stays.
+    s.wait_for(lambda: s.sim_memory(5)[36:38] == [250, 0], 10, "interval 250 in EEPROM")
+    m = s.sim_memory(5)
+    assert m[179] | m[180] << 8 | m[181] << 16 == factory, m[179:182]
+    s.screenshot("r70-parameters-written")
+    _load_factory_settings(s)
+    s.wait_for(lambda: s.sim_memory(5)[35:38] == s.sim_memory(5)[179:182], 10,
+               "factory operating parameters restored")
+    s.wait_for(lambda: int(spins[0].queryValue().currentValue) == mem[180] | mem[181] << 8, 10,
+               "factory interval shown")
+    s.screenshot("r70-parameters-restored")
     s.app_proc.kill()
     s.app_proc.wait(timeout=15)
 
@@ -351,6 +441,13 @@ def log_both_and_save_csv_and_chart(s):
     s.press(s.wait_find(name="Table", role="page tab"))
     time.sleep(0.5)
     s.screenshot("logger-table")
+    # The window grew to show the logger's table whole: every column header lies inside it.
+    frame = s.find(role="frame", name="Corvane", contains=True)
+    fx, _, fw, _ = frame.queryComponent().getExtents(harness.pyatspi.DESKTOP_COORDS)
+    for head in s.find_all(role="table column header"):
+        if s.showing(head):
+            x, _, w, _ = head.queryComponent().getExtents(harness.pyatspi.DESKTOP_COORDS)
+            assert fx <= x and x + w <= fx + fw, (head.name, x, w, fx, fw)
     csv = os.path.join(s.out_dir, "log.csv")
     _save_through_dialog(s, s.find_showing(name="Save...", role="push button"), csv)
     rows = _csv_rows(csv)
@@ -359,6 +456,14 @@ def log_both_and_save_csv_and_chart(s):
     assert all(";" in r for r in data), rows[:5]
     assert any("4.2" in r or "4,2" in r for r in data), rows[:5]
     assert any("7.5" in r or "7,5" in r for r in data), rows[:5]
+
+    text = _print_to_pdf(s, s.find_showing(name="Print...", role="push button"),
+                         os.path.join(s.out_dir, "log-table.pdf"))
+    # The devices block names both instruments' ranges; the table holds their values.
+    assert "4.2" in text or "4,2" in text, text[:2000]
+    assert "7.5" in text or "7,5" in text, text[:2000]
+    assert "bar" in text, text[:2000]
+    assert sum(1 for line in text.splitlines() if "4.200" in line) >= 100, text[:2000]
 
     s.press(s.wait_find(name="Chart", role="page tab"))
     time.sleep(0.5)
@@ -412,6 +517,7 @@ def pull_one_away_while_logging_then_close_unsaved(s):
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
            adjust_zero_of_each_family, write_and_restore_communication_parameters,
+           write_and_restore_r70_operating_parameters,
            log_both_and_save_csv_and_chart,
            pull_one_away_while_logging_then_close_unsaved]
     # Further arguments pick journeys by name, for a developer's quick rerun.

@@ -129,5 +129,6 @@ TEST_P(UnwritableFolder, keeps_running_warns_once_and_stores_once_writable) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, UnwritableFolder,
-                         ::testing::Values(tUnwritableCase{"read_only_folder", false}),
+                         ::testing::Values(tUnwritableCase{"read_only_folder", false},
+                                           tUnwritableCase{"full_disk", true}),
                          [](const auto& pInfo) { return std::string(pInfo.param.Name); });

@@ -4,6 +4,10 @@
 #include "logger/LogChart.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
 
 namespace {
 const QString CR = "\r";
@@ -312,4 +316,26 @@ TEST_F(tLoggerFixture, ColumnsAndDeviceCountFollowTheActivePressureCurves) {
   EXPECT_EQ(reported, 1);
   EXPECT_EQ(mLogger->Table().ColCount(), 3);
   mLogger->SetOnDeviceCountChanged({});
+}
+
+TEST_F(tLoggerFixture, ColumnsFitTheirHeadersAndTimeStampsInBothLanguages) {
+  AddFrame({1, "T1", "A"});
+  AddFrame({2, "T2", "B", 0, 16, "mbar", "bar"});
+  Start();
+  DeliverAndTick();
+  QTableView* grid = mLogger->Grid();
+  for (tLanguage language : {laGerman, laEnglish}) {
+    Resources().SetLanguage(language);
+    const QFontMetrics heads(grid->horizontalHeader()->font());
+    const QFontMetrics cells(grid->font());
+    int total = 0;
+    for (int c = 0; c < mLogger->Table().ColCount(); ++c) {
+      EXPECT_GT(grid->columnWidth(c), heads.horizontalAdvance(Cell(c, 0))) << c << qPrintable(Cell(c, 0));
+      total += grid->columnWidth(c);
+    }
+    EXPECT_GT(grid->columnWidth(2), cells.horizontalAdvance(Cell(2, 1))) << qPrintable(Cell(2, 1));
+    // The grid is as wide as its columns, so the last one is not cut by the frame.
+    EXPECT_GE(grid->width(), total + grid->verticalScrollBar()->sizeHint().width());
+  }
+  Resources().SetLanguage(laGerman);
 }
