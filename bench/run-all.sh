@@ -133,6 +133,6 @@ row "CSV save of 1 M rows" "$(pick bench_logger.log 'save 1M rows' 's/.*CSV: ([0
 row "Chart redraw, 1 M points per series" "$(pick bench_logger.log 'chart redraw' 's/.*points: ([0-9.]+ ms).*/\1/')"
 row "Start-up to first shown window" "$startup"
 row "Soak, 4 instruments at 30 ms: samples missed" "$(pick bench_soak.log '^samples' 's/.*expected in ([0-9.]+ s), ([0-9]+ missed \([0-9.]+ %\)).*/\2 in \1/')"
-row "Soak: memory growth" "$(pick bench_soak.log '^memory' 's/.*growth ([0-9.-]+ MiB per hour).*/\1/')"
+row "Soak: heap growth" "$(pick bench_soak.log '^memory' 's/.*growth ([0-9.-]+ MiB per hour).*, ([0-9]+ bytes per row).*/\1, \2/')"
 row "Soak: CPU share while logging 4 at 30 ms" "$(pick bench_soak.log 'while logging' 's/.*: //')"
 row "Fuzzing (libFuzzer, ASan+UBSan)" "$fuzz"
