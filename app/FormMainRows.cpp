@@ -189,24 +189,9 @@ void TFormMain::ActionDelDeviceExecute() {
   QTreeWidgetItem* lItem = SelectedItem();
   TFrameDevice* lFrame = FrameOfItem(lItem);
   if (!lFrame) return;
-  switch (lFrame->DeviceStatus()) {
-  case dsConnecting:
-  case dsConnected:
-  case dsInternalError:
-    lFrame->Disconnect();
-    break;
-  case dsConnectRead:
-  case dsLogging:
-  case dsAdjusting:
-  case dsProgramming:
-    // Only the Delete key gets here: the communication ends first, so that no timer or
-    // notification of the page outlives the frame.
-    if (lFrame->Page() && lFrame->Page()->Connected()) lFrame->Page()->SetConnected(false);
-    if (lFrame->DeviceStatus() != dsDisconnected) lFrame->Disconnect();
-    break;
-  case dsDisconnected:
-    break;
-  }
+  // Any status: the Delete key removes a searching, reading, logging, adjusting or writing
+  // instrument too. The logger keeps what it recorded, a memory write still finishes, and the
+  // frame goes once no wait of its own is on the stack.
   if (FrameLoggingOvvw) FrameLoggingOvvw->DelDevice(lFrame);
   lFrame->SetOnDeviceStatusChanged(nullptr);
   lFrame->DeviceInfo()->DeleteEvent(tNotifyEvent(this, &TFormMain::DeviceInfoUpdated));
@@ -216,7 +201,7 @@ void TFormMain::ActionDelDeviceExecute() {
     delete lItem;
     ListViewDevice->clearSelection();
   }
-  delete lFrame;
+  lFrame->Release();
 
   QTreeWidgetItem* lNext = ListViewDevice->topLevelItem(lIndex);
   if (!lNext) lNext = ListViewDevice->topLevelItem(0);

@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
       lMain->ApplicationEventsException(pSender, pError);
   });
 
+  // Errors that a boundary must not let through (a port's notification) arrive here queued.
+  SetErrorReport([](const eError& pError) { tApplication::HandleError(nullptr, pError); });
+
   AppUtils->SetShowDeveloper(false);
 
   std::unique_ptr<TFormMain> lWindow;
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
   const int lResult = lApp.exec();
 
   lWindow.reset();
+  SetErrorReport(nullptr);
   tApplication::SetOnError(nullptr);
   delete frmExceptDlg;
   delete AppUtils;

@@ -1,5 +1,7 @@
 #include "core/DateTime.h"
 
+#include "core/Clock.h"
+
 #include <cmath>
 
 namespace {
@@ -29,15 +31,15 @@ tDateTime Combine(qint64 pDays, qint64 pMSecOfDay) {
 } // namespace
 
 tDateTime NowDateTime() {
-  return FromQDateTime(QDateTime::currentDateTime());
+  return FromQDateTime(WallClockNow());
 }
 
 tDateTime TimeOfDayNow() {
-  return FromQTime(QTime::currentTime());
+  return FromQTime(WallClockNow().time());
 }
 
 tDateTime TodayDate() {
-  return FromQDate(QDate::currentDate());
+  return FromQDate(WallClockNow().date());
 }
 
 tDateTime EncodeDate(int pYear, int pMonth, int pDay) {

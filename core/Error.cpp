@@ -1,9 +1,17 @@
 #include "core/Error.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <boost/stacktrace.hpp>
+#include <cstdio>
 #include <sstream>
 
 namespace {
+tErrorReport& ErrorReport() {
+  static tErrorReport lReport;
+  return lReport;
+}
+
 QStringList CaptureStack() {
   QStringList lLines;
   // Skip the frames of the capture itself and of the eError constructor.
@@ -29,3 +37,33 @@ eError::eError(const QString& pMessage, const eError& pInner, const char* pClass
 eError::eError(const eError& pOther) = default;
 eError& eError::operator=(const eError& pOther) = default;
 eError::~eError() = default;
+
+void SetErrorReport(tErrorReport pReport) {
+  ErrorReport() = std::move(pReport);
+}
+
+void ReportErrorQueued(const eError& pError) {
+  const auto lReport = [lError = pError] {
+    if (ErrorReport()) {
+      try {
+        ErrorReport()(lError);
+        return;
+      } catch (...) {
+        // The report itself failed; the text still reaches the error stream below.
+      }
+    }
+    std::fprintf(stderr, "%s\n", lError.what());
+  };
+  if (QCoreApplication::instance())
+    QTimer::singleShot(0, QCoreApplication::instance(), lReport);
+  else
+    lReport();
+}
+
+void ReportErrorQueued(const std::exception& pError) {
+  if (const auto* lError = dynamic_cast<const eError*>(&pError)) {
+    ReportErrorQueued(*lError);
+    return;
+  }
+  ReportErrorQueued(eError(QString::fromLocal8Bit(pError.what()), "std::exception"));
+}

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,15 @@ private:
     explicit NAME(const QString& pMessage) : eError(pMessage, #NAME) {}                          \
     NAME(const QString& pMessage, const eError& pInner) : eError(pMessage, pInner, #NAME) {}     \
   };
+
+// The application's report of an error that no handler caught (the fatal-error dialog in the
+// program; tests install their own). Without one, errors go to the standard error stream.
+using tErrorReport = std::function<void(const eError& pError)>;
+void SetErrorReport(tErrorReport pReport);
+// Reports pError from the event loop, after the caller has returned. For boundaries that an
+// exception must not cross: a port's data notification, a signal emission.
+void ReportErrorQueued(const eError& pError);
+void ReportErrorQueued(const std::exception& pError);
 
 // A plain error without a class of its own ("Exception" in the dialog).
 CORVANE_DECLARE_ERROR(eConvertError)

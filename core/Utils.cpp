@@ -1,5 +1,6 @@
 #include "core/Utils.h"
 
+#include "core/NestedLoop.h"
 #include "core/Format.h"
 
 #include <QCoreApplication>
@@ -127,6 +128,7 @@ void Delay(double pMSec, bool pKeepResponsive) {
       QThread::currentThread() == QCoreApplication::instance()->thread()) {
     // Block in the event loop: any event (serial data, input, a timer) wakes it at once, and
     // the guard timer ends the wait when the polled stretch begins.
+    const tNestedLoop lNested;
     QTimer lGuard;
     lGuard.setSingleShot(true);
     lGuard.setTimerType(Qt::PreciseTimer);

@@ -1,5 +1,6 @@
 #include "i18n/QtDialogService.h"
 
+#include "core/NestedLoop.h"
 #include "i18n/Resources.h"
 
 #include <QFileDialog>
@@ -70,6 +71,8 @@ tModalResult tQtDialogService::MessageBox(tMsgDlgType pType, const QString& pTex
     box.setEscapeButton(QMessageBox::No);
     break;
   }
+  // A page may show this from inside its own handler; removals wait until it is closed.
+  const tNestedLoop lNested;
   switch (box.exec()) {
   case QMessageBox::Ok:
     return mrOk;

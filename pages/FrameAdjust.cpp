@@ -1,5 +1,6 @@
 #include "pages/FrameAdjust.h"
 
+#include "core/Clock.h"
 #include "core/Utils.h"
 #include "i18n/BitButton.h"
 #include "i18n/DialogService.h"
@@ -155,7 +156,8 @@ int TFrameAdjust::DecButtonTag() const {
 }
 
 tDateTime TFrameAdjust::Now() const {
-  return mClock ? mClock() : NowDateTime();
+  // How long a key is held is a duration: a wall-clock step must not change the step size.
+  return mClock ? mClock() : MonotonicDays();
 }
 
 tToAdjust TFrameAdjust::Target() const {
@@ -196,13 +198,19 @@ void TFrameAdjust::EnableAll(bool pEnabled) {
   }
 }
 
+void TFrameAdjust::Release() {
+  mReleased = true;
+  StopIncDec();
+}
+
 void TFrameAdjust::DoAdjustAction(tAdjustAction pAction) {
+  if (mReleased) return;
   if (!FOnAdjustAction) throw eError(QStringLiteral("Nichts zugewiesen!"));
   const bool lIsStep = pAction >= aaInc1 && pAction <= aaDec100;
   if (!lIsStep) EnableAll(false);
   if (!FOnAdjustAction(Target(), pAction)) {
     StopIncDec();
-    Dialogs().Warning(mOutText[2], this);
+    if (!mReleased) Dialogs().Warning(mOutText[2], this);
     return;
   }
   EnableForStatus();

@@ -47,6 +47,8 @@ public:
   }
 
   void SetClock(tClock pClock);
+  // The instrument is being removed: no more stepping and no more messages.
+  void Release();
 
   // The step size whose picture an arrow button shows (1, 10 or 100).
   int IncButtonTag() const;
@@ -101,6 +103,7 @@ private:
   tDeviceInfo* FDeviceInfo = nullptr;
   bool FIncModeTimer = false;
   tDeviceStatus FDeviceStatus = dsDisconnected;
+  bool mReleased = false;
   tAdjustActionEvent FOnAdjustAction;
   tDeviceStatusChangedEvent FOnDeviceStatusChanged;
   tClock mClock;

@@ -1,5 +1,6 @@
 #include "pages/FrameDevice.h"
 
+#include "core/NestedLoop.h"
 #include "core/Utils.h"
 #include "i18n/DialogService.h"
 #include "i18n/Resources.h"
@@ -52,6 +53,7 @@ constexpr int cProbeWaitMs = 50;
 // Blocks in the event loop for at most a millisecond, so a wait loop neither spins a core nor
 // misses a reply by more than one pass.
 void WaitForEvents() {
+  const tNestedLoop lNested;
   QTimer lGuard;
   lGuard.setSingleShot(true);
   lGuard.start(1);
@@ -268,14 +270,42 @@ void TFrameDevice::ReleasePage() {
   lPage->SetOnTimeOut({});
   if (lPage->Connected()) lPage->SetConnected(false);
   lPage->hide();
-  // Deferred: this may run inside a notification of the page itself.
-  lPage->deleteLater();
+  // Deferred: this may run inside a notification or a wait of the page itself.
+  lPage->Release();
+  DeleteWhenUnwound(lPage);
 }
 
 void TFrameDevice::ShowConnectError(const QString& pDetail) {
   Disconnect();
-  const QString lSuffix = pDetail.isEmpty() ? QString("!") : ": " + pDetail;
-  Dialogs().Error(QString::asprintf(qPrintable(sOutText[0] + lSuffix), FDeviceInfo->ComNr()), this);
+  Dialogs().Error(ConnectErrorText(pDetail), this);
+}
+
+QString TFrameDevice::ConnectErrorText(const QString& pDetail) const {
+  // The port number goes into the message first; the detail (a port's own error text, which
+  // may hold a "%") is appended as it is.
+  const QString lText = QString::asprintf(qPrintable(sOutText[0]), FDeviceInfo->ComNr());
+  return lText + (pDetail.isEmpty() ? QStringLiteral("!") : QStringLiteral(": ") + pDetail);
+}
+
+void TFrameDevice::Release() {
+  if (mReleased) return;
+  mReleased = true;
+  FOnDeviceStatusChanged = {};
+  TimerConnecting->stop();
+  DetachTimerHandler();
+  // A search still waiting for a probe's reply ends at its next pass; the port goes now.
+  mAbortConnecting = true;
+  if (mCOM) {
+    mCOM->SetOnTriggerAvail({});
+    mCOM->SetOpen(false);
+  }
+  if (mFrameDeviceBase) {
+    mFrameDeviceBase->SetOnDeviceStatusChanged({});
+    mFrameDeviceBase->SetOnTimeOut({});
+    mFrameDeviceBase->Release();
+  }
+  hide();
+  DeleteWhenUnwound(this);
 }
 
 void TFrameDevice::ComPortTriggerAvail(iComPort* CP, quint16 Count) {
@@ -306,7 +336,10 @@ QByteArray TFrameDevice::SendProbe(bool pAutoBaud, const QByteArray& pRequest,
   QByteArray lReply;
   bool lComplete = false;
   for (;;) {
-    QCoreApplication::processEvents();
+    {
+      const tNestedLoop lNested;
+      QCoreApplication::processEvents();
+    }
     lReply = mReceived;
     lComplete = lReply.size() >= lWanted;
     if (lComplete || lWait.elapsed() > cProbeWaitMs || SearchCancelled(lGeneration)) break;
@@ -325,7 +358,10 @@ bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud) {
     mCOM->SetBaud(pBaud);
     // Wakes an instrument that sleeps in the K40 poll mode; its answer does not matter.
     for (int i = 0; i < 3; ++i) {
-      QCoreApplication::processEvents();
+      {
+        const tNestedLoop lNested;
+        QCoreApplication::processEvents();
+      }
       try {
         SendProbe(pAutoBaud, QByteArray("SO\xFF", 3), QByteArray("so\xFF", 3), 0);
         break;
@@ -408,9 +444,7 @@ void TFrameDevice::TimerConnectingTimer() {
       const bool lReport = !mAbortConnecting;
       StopSearch();
       if (lReport) {
-        const QString lSuffix = lPortError.isEmpty() ? QString("!") : ": " + lPortError;
-        Dialogs().Error(QString::asprintf(qPrintable(sOutText[0] + lSuffix), FDeviceInfo->ComNr()),
-                        this);
+        Dialogs().Error(ConnectErrorText(lPortError), this);
       }
     }
   }

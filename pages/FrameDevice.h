@@ -33,6 +33,11 @@ public:
   void Initialize(int pComNr);
   void Connect();
   void Disconnect();
+  // Removes the instrument: ends the search or the page's traffic without a message,
+  // releases the port and hides the frame, which destroys itself once no wait of its own is
+  // on the stack any more. The frame must not be used after this call.
+  void Release();
+  bool Released() const { return mReleased; }
   // A double click on the device: connect when disconnected, else show the busy page's tab.
   void GotoDeviceStatus();
 
@@ -74,6 +79,8 @@ private:
   void HandOver();
   void StopSearch();
   void ShowConnectError(const QString& pDetail);
+  // Message 102 for this port, with pDetail (or "!") after it.
+  QString ConnectErrorText(const QString& pDetail) const;
   void PageDeviceStatusChanged(tDeviceStatus pDeviceStatus);
   void PageTimeOut(QObject* Sender);
   void RichEditTransOutTextChange();
@@ -94,6 +101,7 @@ private:
   bool mIncludeK40 = true;
   bool mIsVQ5 = false;
   bool mInTick = false;
+  bool mReleased = false;
   // Counts connection attempts, so that a tick still waiting inside an older attempt notices
   // that a new one has started.
   quint64 mConnectGeneration = 0;

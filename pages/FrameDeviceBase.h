@@ -8,6 +8,7 @@
 #include <memory>
 
 class iComPort;
+class QLabel;
 
 class TFrameDeviceBase : public QWidget {
   Q_OBJECT
@@ -34,6 +35,9 @@ public:
   virtual void Initialize(std::unique_ptr<iComPort> pCom) = 0;
   // Brings the tab that belongs to the current status to the front.
   virtual void GotoDeviceStatus() = 0;
+  // The instrument is being removed: end the traffic (a memory write still finishes), close
+  // the port and show no more messages. The page is destroyed later, with its frame.
+  virtual void Release() = 0;
 
   const tDeviceStatusChangedEvent& OnDeviceStatusChanged() const { return FOnDeviceStatusChanged; }
   void SetOnDeviceStatusChanged(tDeviceStatusChangedEvent pHandler) {
@@ -43,6 +47,15 @@ public:
   void SetOnTimeOut(tTimeOutEvent pHandler) { FOnTimeOut = std::move(pHandler); }
 
 protected:
+  // A line under the live values that counts the replies spoilt on the line, so a noisy
+  // cable shows without interrupting anyone; hidden while there are none.
+  void BuildBadRepliesLabel(QWidget* pParent, const QRect& pGeometry);
+  void ShowBadReplies(quint32 pCount);
+  // Messages are not shown any more once the instrument is being removed.
+  bool Released() const { return mReleased; }
+
+  QLabel* LabelBadReplies = nullptr;
+  bool mReleased = false;
   tDeviceStatus FDeviceStatus = dsDisconnected;
   tDeviceStatusChangedEvent FOnDeviceStatusChanged;
   tTimeOutEvent FOnTimeOut;

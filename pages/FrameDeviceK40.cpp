@@ -1,6 +1,7 @@
 #include "pages/FrameDeviceK40.h"
 
 #include "core/Format.h"
+#include "core/NestedLoop.h"
 #include "core/Types.h"
 #include "core/Utils.h"
 #include "i18n/CaptionPanel.h"
@@ -94,6 +95,7 @@ TFrameDeviceK40::TFrameDeviceK40(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
 
   CheckTranslationLines(*RichEditTransOutText, 2);
   Resources().AddForm(this);
+  BuildBadRepliesLabel(TabSheetInfo, QRect(0, 224, 265, 18));
 
   connect(ComboBoxUnitMBE, &QComboBox::currentIndexChanged, this, [this] { ComboBoxUnitChange(); });
   connect(ComboBoxTempUnit, &QComboBox::currentIndexChanged, this,
@@ -335,11 +337,14 @@ void TFrameDeviceK40::SetConnected(bool pValue) {
   try {
     if (!mCom) throw eError("Keine Schnittstelle");
     lIfc = std::make_unique<tDMU_K40ifc>(std::move(mCom));
+    mReadingIfc = lIfc.get();
     lIfc->Initialize(mDeviceInfo);
+    mReadingIfc = nullptr;
   } catch (const std::exception&) {
+    mReadingIfc = nullptr;
     mConnecting = false;
     lIfc.reset();
-    if (!mAbortConnect) Dialogs().Error(mOutText[0], this);
+    if (!mAbortConnect && !Released()) Dialogs().Error(mOutText[0], this);
     SetDeviceStatus(dsDisconnected);
     return;
   }
@@ -358,6 +363,15 @@ void TFrameDeviceK40::SetConnected(bool pValue) {
   mK40ifc->SetOnNewValue([this](void*) { ShowValues(); });
   mK40ifc->SetOnTimeOut([this](void*) { InterfaceTimedOut(); });
   SetDeviceStatus(dsConnected);
+}
+
+void TFrameDeviceK40::Release() {
+  mReleased = true;
+  mAbortConnect = true;
+  FrameAdjust->Release();
+  if (mReadingIfc) mReadingIfc->Abort();
+  if (mK40ifc) mK40ifc->Abort();
+  if (mCom) mCom->SetOpen(false);
 }
 
 void TFrameDeviceK40::ReleaseInterface() {
@@ -380,6 +394,7 @@ void TFrameDeviceK40::ComboBoxUnitChange() {
 
 void TFrameDeviceK40::ShowValues() {
   if (!mK40ifc) return;
+  ShowBadReplies(mK40ifc->BadReplies());
   if (mK40ifc->StatusByte() != 0) SetDeviceStatus(dsInternalError);
   if (!mK40ifc) return;
 
@@ -426,8 +441,7 @@ void TFrameDeviceK40::InterfaceTimedOut() {
     FrameAdjust->SetOnAdjustAction({});
     mK40ifc->SetOnNewValue({});
     mK40ifc->SetOnTimeOut({});
-    tDMU_K40ifc* lIfc = mK40ifc.release();
-    QTimer::singleShot(0, [lIfc] { delete lIfc; });
+    DisposeWhenUnwound([lIfc = mK40ifc.release()] { delete lIfc; });
   }
   if (FOnTimeOut) FOnTimeOut(this);
 }
@@ -564,11 +578,17 @@ void TFrameDeviceK40::ButtonFactorySettingsClick() {
 }
 
 void TFrameDeviceK40::SettingsFailed(const QString& pText) {
-  // The instrument may have taken part of the settings and its live values are stopped:
-  // end the connection cleanly, so that connecting again reads what it really holds.
-  ReleaseInterface();
-  SetDeviceStatus(dsDisconnected);
+  if (Released()) return;
+  // The instrument may have taken part of the settings: the user sees why, then the live
+  // values resume so the page stays usable (a dead line ends in the live time-out).
   Dialogs().Error(pText, this);
+  if (!mK40ifc) {
+    SetDeviceStatus(dsDisconnected);
+    return;
+  }
+  mK40ifc->SetPolling(true);
+  SetDeviceStatus(dsConnected);
+  ShowOperatingParams();
 }
 
 void TFrameDeviceK40::RichEditTransStringGridInfoChange() {

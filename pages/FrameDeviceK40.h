@@ -34,6 +34,7 @@ public:
   void SetDeviceStatus(tDeviceStatus pValue) override;
   void Initialize(std::unique_ptr<iComPort> pCom) override;
   void GotoDeviceStatus() override;
+  void Release() override;
 
   // The device interface while connected, else none.
   tDMU_K40ifc* K40ifc() const { return mK40ifc.get(); }
@@ -108,4 +109,6 @@ private:
   // mAbortConnect and carried out when the reading returns.
   bool mConnecting = false;
   bool mAbortConnect = false;
+  // The interface while it reads the instrument, before it becomes mK40ifc.
+  tDMU_K40ifc* mReadingIfc = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "pages/FrameDeviceR70.h"
 
+#include "core/Clock.h"
 #include "core/Format.h"
+#include "core/NestedLoop.h"
 #include "core/Utils.h"
 #include "i18n/CaptionPanel.h"
 #include "i18n/DialogService.h"
@@ -121,11 +123,6 @@ QString ErrorText(const std::exception& pError) {
   return QString::fromUtf8(pError.what());
 }
 
-// A technical error the page cannot handle itself: its text as it stands, in an error box.
-void ReportError(const eError& pError) {
-  Dialogs().Error(ErrorText(pError));
-}
-
 } // namespace
 
 TFrameDeviceR70::TFrameDeviceR70(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
@@ -143,7 +140,9 @@ TFrameDeviceR70::TFrameDeviceR70(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
 }
 
 TFrameDeviceR70::~TFrameDeviceR70() {
-  ReleaseInterface();
+  // Destroyed once no wait of the page is running: the interface can go at once.
+  FrameAdjust->SetOnAdjustAction({});
+  mR70ifc.reset();
   if (Resources().IsRegistered(this)) Resources().DeleteForm(this);
   mDeviceInfo->DeleteEvent(tNotifyEvent(this, &TFrameDeviceR70::DeviceInfoChanged));
 }
@@ -318,6 +317,7 @@ void TFrameDeviceR70::BuildSettingsTab() {
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
           [this] { ButtonFactorySettingsClick(); });
+  BuildBadRepliesLabel(TabSheetInfo, QRect(0, 224, 265, 18));
 }
 
 void TFrameDeviceR70::Initialize(std::unique_ptr<iComPort> pCom) {
@@ -344,22 +344,27 @@ void TFrameDeviceR70::SetConnected(bool pValue) {
     if (!mComObj) throw eError(QStringLiteral("Keine Schnittstelle"));
     mR70ifc = std::make_unique<tDMU_R70ifc>(std::move(mComObj), FAutoBaud);
     mR70ifc->Initialize(mDeviceInfo);
+    // Disconnected or removed while it was read.
+    if (!mR70ifc || Released()) throw eError(QStringLiteral("Verbindung beendet"));
     FrameAdjust->SetOnAdjustAction([this](const tToAdjust pToAdjust, const tAdjustAction pAction) {
       return mR70ifc ? mR70ifc->AdjustActionEvent(pToAdjust, pAction) : false;
     });
     if (mDeviceInfo->SignalTypeStr() == QLatin1String("USB")) ShowOperatingParams();
     mR70ifc->SetOnNewValue([this] { ShowNewValue(); });
     mR70ifc->SetOnTimeOut([this] { IfcTimeOut(); });
-    // Reported once the port's notification has returned, not from inside it.
-    mR70ifc->SetOnLiveError([this](const eError& pError) {
-      QTimer::singleShot(0, this, [pError] { ReportError(pError); });
-    });
     SetDeviceStatus(dsConnected);
   } catch (const std::exception&) {
-    Dialogs().Error(OutText[otConnectFailed], this);
+    if (!Released()) Dialogs().Error(OutText[otConnectFailed], this);
     ReleaseInterface();
     SetDeviceStatus(dsDisconnected);
   }
+}
+
+void TFrameDeviceR70::Release() {
+  mReleased = true;
+  FrameAdjust->Release();
+  if (mR70ifc) mR70ifc->Abort();
+  if (mComObj) mComObj->SetOpen(false);
 }
 
 void TFrameDeviceR70::ReleaseInterface() {
@@ -367,8 +372,10 @@ void TFrameDeviceR70::ReleaseInterface() {
   FrameAdjust->SetOnAdjustAction({});
   mR70ifc->SetOnNewValue({});
   mR70ifc->SetOnTimeOut({});
-  mR70ifc->SetOnLiveError({});
-  mR70ifc.reset();
+  // The interface may still be inside one of its own waits (a page disconnected while it
+  // reads): its traffic ends now, the object once those waits have returned.
+  mR70ifc->Abort();
+  DisposeWhenUnwound([lIfc = mR70ifc.release()] { delete lIfc; });
 }
 
 void TFrameDeviceR70::IfcTimeOut() {
@@ -377,9 +384,7 @@ void TFrameDeviceR70::IfcTimeOut() {
     FrameAdjust->SetOnAdjustAction({});
     mR70ifc->SetOnNewValue({});
     mR70ifc->SetOnTimeOut({});
-    mR70ifc->SetOnLiveError({});
-    tDMU_R70ifc* lIfc = mR70ifc.release();
-    QTimer::singleShot(0, [lIfc] { delete lIfc; });
+    DisposeWhenUnwound([lIfc = mR70ifc.release()] { delete lIfc; });
   }
   if (FOnTimeOut) FOnTimeOut(this);
 }
@@ -459,11 +464,13 @@ void TFrameDeviceR70::SetClock(tClock pClock) {
 }
 
 tDateTime TFrameDeviceR70::Now() const {
-  return mClock ? mClock() : NowDateTime();
+  // Only the spacing of samples is measured: a wall-clock step must not change it.
+  return mClock ? mClock() : MonotonicDays();
 }
 
 void TFrameDeviceR70::ShowNewValue() {
   if (!mR70ifc) return;
+  ShowBadReplies(mR70ifc->BadReplies());
   if (mR70ifc->StatusByte() != 0) SetDeviceStatus(dsInternalError);
 
   // Samples at least 200 ms apart, so that the mean of ten spans about two seconds however
@@ -666,6 +673,7 @@ void TFrameDeviceR70::ButtonFactorySettingsClick() {
 }
 
 void TFrameDeviceR70::SettingsFailed(const std::exception& pError) {
+  if (Released()) return;
   // The interface leaves the live exchange stopped after its last attempt. The instrument may
   // have taken part of the settings: the user sees why, and live values resume so that the
   // page is usable again (a dead line then ends in the live time-out).

@@ -41,6 +41,7 @@ public:
   void SetDeviceStatus(tDeviceStatus pValue) override;
   void Initialize(std::unique_ptr<iComPort> pCom) override;
   void GotoDeviceStatus() override;
+  void Release() override;
 
   // 0x55 before every request; set by the frame before connecting.
   bool AutoBaud() const { return FAutoBaud; }

@@ -198,7 +198,7 @@ void TApdComPort::ReadyRead() {
   const quint16 lCount = quint16(std::min<qint64>(mPort->bytesAvailable(), 65535));
   // A copy: the handler may replace itself, or release this port.
   const TTriggerAvailEvent lHandler = FOnTriggerAvail;
-  lHandler(this, lCount);
+  DeliverTriggerAvail(lHandler, this, lCount);
 }
 
 void TApdComPort::ErrorOccurred(QSerialPort::SerialPortError pError) {

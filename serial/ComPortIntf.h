@@ -46,6 +46,11 @@ public:
   virtual quint8 ReadByte() = 0;
 };
 
+// Calls a data-available handler at the port's notification boundary. An error the handler
+// raises must not cross that boundary (a real port would never notify again): it goes to the
+// application's error report by a queued call, and the port keeps delivering.
+void DeliverTriggerAvail(const TTriggerAvailEvent& pHandler, iComPort* pPort, quint16 pCount);
+
 // Creates a new, unopened port object for one connection attempt.
 using tComPortFactory = std::function<std::unique_ptr<iComPort>()>;
 

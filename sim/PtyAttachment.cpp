@@ -215,14 +215,7 @@ void tPtyAttachment::DeliverToInstrument() {
 
 void tPtyAttachment::Transmitted(const QByteArray& pFrame) {
   if (!Running() || FFaults.Silent || pFrame.isEmpty()) return;
-  QByteArray lFrame = pFrame;
-  if (FFaults.CorruptChecksum) {
-    const qsizetype lAt =
-        lFrame.size() >= 2 && lFrame.endsWith('\r') ? lFrame.size() - 2 : lFrame.size() - 1;
-    lFrame[lAt] = char(~quint8(lFrame.at(lAt)));
-  }
-  if (FFaults.StrayLeadingByte) lFrame.prepend('\0');
-  if (FFaults.ExtraTrailingByte) lFrame.append('\0');
+  const QByteArray lFrame = FaultyReply(FFaults, pFrame, mRepliesSent);
   const int lBaud = mProgramBaud != 0 ? mProgramBaud : 9600;
   LogBytes("TX", lBaud, lFrame, true);
 

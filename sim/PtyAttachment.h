@@ -61,6 +61,7 @@ private:
 
   QPointer<tSimInstrument> mInstrument;
   tSimFaults FFaults;
+  qint64 mRepliesSent = 0;
   int mMaster = -1;
   int mSlave = -1; // kept open so that the master never reads EIO while no program is attached
   QString mSlavePath;

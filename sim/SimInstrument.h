@@ -15,7 +15,27 @@ struct tSimFaults {
   bool ExtraTrailingByte = false; // one 0x00 after each reply
   bool CorruptChecksum = false;   // flip the checksum byte (the byte before the trailing 0x0D)
   bool PaceAtBaud = true;         // 10 bit times per byte at the rate the program set
+  int CorruptEvery = 0;           // flip the checksum of every Nth reply only (a noisy line)
+  int TruncateEvery = 0;          // lose the last byte of every Nth reply
 };
+
+// A reply as the faults put it on the line. pReplies counts the replies sent so far.
+inline QByteArray FaultyReply(const tSimFaults& pFaults, const QByteArray& pFrame,
+                              qint64& pReplies) {
+  QByteArray lFrame = pFrame;
+  ++pReplies;
+  const bool lCorrupt =
+      pFaults.CorruptChecksum || (pFaults.CorruptEvery > 0 && pReplies % pFaults.CorruptEvery == 0);
+  if (lCorrupt && !lFrame.isEmpty()) {
+    const qsizetype lAt =
+        lFrame.size() >= 2 && lFrame.endsWith('\r') ? lFrame.size() - 2 : lFrame.size() - 1;
+    lFrame[lAt] = char(~quint8(lFrame.at(lAt)));
+  }
+  if (pFaults.TruncateEvery > 0 && pReplies % pFaults.TruncateEvery == 0) lFrame.chop(1);
+  if (pFaults.StrayLeadingByte) lFrame.prepend('\0');
+  if (pFaults.ExtraTrailingByte) lFrame.append('\0');
+  return lFrame;
+}
 
 class tSimInstrument : public QObject {
   Q_OBJECT

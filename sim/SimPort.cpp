@@ -147,14 +147,7 @@ qint64 tSimPort::ByteNs(int pBaud) const {
 
 void tSimPort::Transmitted(const QByteArray& pFrame) {
   if (!FOpen || FFaults.Silent || pFrame.isEmpty()) return;
-  QByteArray lFrame = pFrame;
-  if (FFaults.CorruptChecksum) {
-    const qsizetype lAt =
-        lFrame.size() >= 2 && lFrame.endsWith('\r') ? lFrame.size() - 2 : lFrame.size() - 1;
-    lFrame[lAt] = static_cast<char>(~static_cast<quint8>(lFrame.at(lAt)));
-  }
-  if (FFaults.StrayLeadingByte) lFrame.prepend('\0');
-  if (FFaults.ExtraTrailingByte) lFrame.append('\0');
+  const QByteArray lFrame = FaultyReply(FFaults, pFrame, mRepliesSent);
 
   // The instrument answers once the request was due, even if it was handed over early.
   const qint64 lNow = std::max(mClock.nsecsElapsed(), mInstrumentSawNs);
@@ -232,7 +225,7 @@ void tSimPort::Notify() {
   const quint16 lCount = quint16(std::min<qsizetype>(mReceived.size(), 65535));
   // A copy: the handler may install another one, or delete this port.
   const TTriggerAvailEvent lHandler = FOnTriggerAvail;
-  lHandler(this, lCount);
+  DeliverTriggerAvail(lHandler, this, lCount);
 }
 
 tComPortFactory tSimPortFactory::Factory() {

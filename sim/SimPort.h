@@ -97,6 +97,7 @@ private:
   bool FOpen = false;
   TTriggerAvailEvent FOnTriggerAvail;
   tSimFaults FFaults;
+  qint64 mRepliesSent = 0;
   tOpenFault FOpenFault = tOpenFault::ofNone;
 
   QPointer<tSimInstrument> mInstrument;

@@ -1,5 +1,7 @@
 #include "protocol/k40/DMU_K40.h"
 
+#include "core/Clock.h"
+#include "core/NestedLoop.h"
 #include "core/Utils.h"
 
 #include <QCoreApplication>
@@ -72,8 +74,20 @@ void tDMU_K40::TriggerAvail(iComPort* pCP, quint16 pCount) {
     mReceived.append(char(pCP->ReadByte()));
 }
 
+void tDMU_K40::Abort() {
+  mAborted = true;
+  if (!mComObj) return;
+  try {
+    mComObj->SetOnTriggerAvail({});
+    mComObj->SetOpen(false);
+  } catch (...) {
+    // A vanished device may refuse closing; nothing more is sent either way.
+  }
+}
+
 QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix, int pDataLength,
                               bool pAtEnd) {
+  if (mAborted) throw eError(QString::fromUtf8(cReleasedText));
   mComObj->ClearReceive();
   mComObj->ClearTransmit();
   mComObj->SendBytes(pCmd);
@@ -87,20 +101,20 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
     WaitLineTime(int(pCmd.size()) + 2);
     return QByteArray();
   }
-  const tDateTime t0 = NowDateTime();
-  const tDateTime timeout = MSecToDateTime(cReplyTimeoutMs);
+  const std::int64_t t0 = MonotonicMSecs();
   const int total = pDataLength + int(pPrefix.size()) + 2;
 
   // The reply comes through the data-available handler inside the event loop, and its
   // arrival wakes the loop by itself; the guard only bounds how late the time-out is seen.
   // Blocking there costs next to nothing and still sees a reply within one pass.
+  const tNestedLoop nested;
   QTimer guard;
   guard.setTimerType(Qt::PreciseTimer);
   guard.start(cGuardMs);
   const std::shared_ptr<bool> alive = mAlive;
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!*alive) throw eError(QString::fromUtf8(cReleasedText));
+    if (!*alive || mAborted) throw eError(QString::fromUtf8(cReleasedText));
     QByteArray reply = mReceived;
     bool complete;
     if (pAtEnd) {
@@ -114,7 +128,7 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
       if (CalcChecksum(reply) != 0xF3) throw eError(QStringLiteral("Checksumme fehlerhaft"));
       return reply.mid(pPrefix.size(), pDataLength);
     }
-    if (IsTimeElapsed(t0, timeout)) break;
+    if (MSecsElapsed(t0, cReplyTimeoutMs)) break;
   }
   throw eError(QStringLiteral("Timeout!"));
 }
@@ -123,13 +137,14 @@ void tDMU_K40::WaitLineTime(int pBytes) {
   const int baud = mComObj->Baud() > 0 ? mComObj->Baud() : 9600;
   const qint64 lineMs = (qint64(pBytes) * 10 * 1000 + baud - 1) / baud + 2;
   const std::shared_ptr<bool> alive = mAlive;
+  const tNestedLoop nested;
   QElapsedTimer clock;
   clock.start();
   QTimer guard;
   guard.start(1);
   while (clock.elapsed() < lineMs) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!*alive) return;
+    if (!*alive || mAborted) return;
   }
 }
 

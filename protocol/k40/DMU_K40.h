@@ -35,6 +35,10 @@ public:
   void FactoryReset(tToAdjust pToAdjust);
   // Sent without waiting for any reply.
   void SoftwareReset();
+  // Closes the port for good: a transaction waiting now and every later one fail at once
+  // with cReleasedText. For an instrument that is being removed.
+  void Abort();
+  bool Aborted() const { return mAborted; }
 
   iComPort* ComObj() const { return mComObj.get(); }
   // Every byte received since the last request was sent.
@@ -56,6 +60,7 @@ private:
 
   std::unique_ptr<iComPort> mComObj;
   QByteArray mReceived;
+  bool mAborted = false;
   // Cleared on destruction: a handler run inside a wait may destroy this object (the user
   // disconnects during a command), and the wait must then end without touching it.
   std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);

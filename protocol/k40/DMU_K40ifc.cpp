@@ -1,6 +1,8 @@
 #include "protocol/k40/DMU_K40ifc.h"
 
+#include "core/Clock.h"
 #include "core/Format.h"
+#include "core/NestedLoop.h"
 #include "core/Utils.h"
 
 #include <QCoreApplication>
@@ -35,6 +37,7 @@ QByteArray LiveCmd(const char* pName) {
 
 // Pumps events once, blocking at most about a millisecond.
 void PumpOnce() {
+  const tNestedLoop nested;
   QTimer guard;
   guard.setTimerType(Qt::PreciseTimer);
   guard.setSingleShot(true);
@@ -90,6 +93,19 @@ void tDMU_K40ifc::ReleaseTimer() {
 
 TTriggerAvailEvent tDMU_K40ifc::LiveParser() {
   return [this](iComPort* pCP, quint16 pCount) { ParseLiveReply(pCP, pCount); };
+}
+
+void tDMU_K40ifc::Abort() {
+  mAbort.Request();
+}
+
+bool tDMU_K40ifc::Aborted() const {
+  return mAbort.Requested();
+}
+
+void tDMU_K40ifc::AbortNow() {
+  ReleaseTimer();
+  if (mK40) mK40->Abort();
 }
 
 void tDMU_K40ifc::Initialize(tDeviceInfo* pDeviceInfo) {
@@ -159,10 +175,12 @@ void tDMU_K40ifc::Initialize(tDeviceInfo* pDeviceInfo) {
     QObject::connect(mTimer, &QTimer::timeout, mTimer, [this] {
       if (mTimerStep) (this->*mTimerStep)();
     });
+    if (mAbort.Requested()) throw eError(QString::fromUtf8(tDMU_K40::cReleasedText));
     mTimerStep = &tDMU_K40ifc::RequestNext;
     mPollingActive = true;
+    mLastTempTime = cNever;
+    mLastValidTime = MonotonicMSecs();
     ScheduleNext();
-    mLastTempTime = 0;
   } catch (...) {
     ReleaseTimer();
     mComObj = nullptr;
@@ -180,11 +198,10 @@ void tDMU_K40ifc::ScheduleNext() {
 
 void tDMU_K40ifc::RequestNext() {
   mTimerStep = &tDMU_K40ifc::CheckReplyTimeout;
-  if (mDeviceInfo->DeviceType() != dtK4xP) mLastStatusTime = NowDateTime();
-  const tDateTime second = SecToDateTime(1);
-  if (IsTimeElapsed(mLastStatusTime, second))
+  if (mDeviceInfo->DeviceType() != dtK4xP) mLastStatusTime = MonotonicMSecs();
+  if (MSecsElapsed(mLastStatusTime, cRefreshMs))
     SendRequest(LiveCmd("PK"), "k", 3);
-  else if (IsTimeElapsed(mLastTempTime, second))
+  else if (MSecsElapsed(mLastTempTime, cRefreshMs))
     SendRequest(LiveCmd("TW"), "T", 3);
   else if (FIsWerksDruckActive &&
            mDeviceInfo->LastPressureWerkTime() < mDeviceInfo->LastPressureTime())
@@ -204,32 +221,61 @@ void tDMU_K40ifc::SendRequest(const QByteArray& pCommand, const QByteArray& pPre
   mComObj->SendByte(CalcChecksum(pCommand));
   mComObj->SendByte(0x0D);
   mReceived.clear();
-  mSendTime = NowDateTime();
+  mSendTime = MonotonicMSecs();
+  mLastRxTime = mSendTime;
   mExpectedRecStart = pPrefix;
   mExpectedDataLength = pDataLength;
 }
 
-void tDMU_K40ifc::CheckReplyTimeout() {
-  if (!IsTimeElapsed(mSendTime, MSecToDateTime(cLiveTimeoutMs))) return;
+bool tDMU_K40ifc::TimedOut() {
+  // Only a second without any valid reply ends the connection; a spoilt reply in between
+  // has already been followed by the next request.
+  if (!MSecsElapsed(mLastValidTime, cLiveTimeoutMs)) return false;
   mTimer->stop();
   mPollingActive = false;
   if (FOnTimeOut) FOnTimeOut(mTimer);
+  return true;
+}
+
+void tDMU_K40ifc::CheckReplyTimeout() {
+  if (TimedOut()) return;
+  // Part of a reply and then nothing: a byte was lost on the line.
+  if (!mReceived.isEmpty() && MSecsElapsed(mLastRxTime, cReplyGapMs)) DiscardReply();
+}
+
+void tDMU_K40ifc::DiscardReply() {
+  ++mBadReplies;
+  mExpectedRecStart.clear();
+  if (!mPollingActive) return;
+  // The line must be quiet before the next request, or the rest of the spoilt reply would
+  // shift every reply after it.
+  mTimerStep = &tDMU_K40ifc::SettleLine;
+  mTimer->setSingleShot(false);
+  mTimer->start(cWatchIntervalMs);
+}
+
+void tDMU_K40ifc::SettleLine() {
+  // Spoilt replies that come back at once never leave time for the reply watch.
+  if (TimedOut() || !MSecsElapsed(mLastRxTime, cSettleMs)) return;
+  mTimerStep = &tDMU_K40ifc::RequestNext;
+  if (mPollingActive) ScheduleNext();
 }
 
 void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
   for (quint16 i = 0; i < pCount; ++i)
     mReceived.append(char(pCP->ReadByte()));
+  if (pCount > 0) mLastRxTime = MonotonicMSecs();
   // Bytes while no request is pending belong to no exchange; the next request clears them.
   if (mExpectedRecStart.isEmpty()) return;
-  if (mReceived.size() != mExpectedDataLength + mExpectedRecStart.size() + 2) return;
-  if (!mReceived.startsWith(mExpectedRecStart) || mExpectedDataLength == -2) return;
-  if (CalcChecksum(mReceived) != 0xF3) {
-    // The reply stays pending and ends in the time-out.
-    const eError error(QStringLiteral("Checksumme fehlerhaft"));
-    if (!FOnReplyError) throw error;
-    FOnReplyError(error);
+  const qsizetype total = mExpectedDataLength + mExpectedRecStart.size() + 2;
+  if (mReceived.size() < total || mExpectedDataLength == -2) return;
+  // A wrong start, a wrong sum or bytes beyond the reply: the sample is lost, the loop is not.
+  if (mReceived.size() != total || !mReceived.startsWith(mExpectedRecStart) ||
+      CalcChecksum(mReceived) != 0xF3) {
+    DiscardReply();
     return;
   }
+  mLastValidTime = MonotonicMSecs();
   const QByteArray data = mReceived.mid(mExpectedRecStart.size(), mExpectedDataLength);
   mReceived = data;
   const char kind = mExpectedRecStart[0];
@@ -244,10 +290,10 @@ void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
     break;
   case 'T':
     mDeviceInfo->SetTemperature(DecodeTemperature(data));
-    mLastTempTime = NowDateTime();
+    mLastTempTime = MonotonicMSecs();
     break;
   case 'k':
-    mLastStatusTime = NowDateTime();
+    mLastStatusTime = MonotonicMSecs();
     notify = quint8(data[2]) != FStatusByte;
     FStatusByte = quint8(data[2]);
     break;
@@ -263,23 +309,24 @@ void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
 }
 
 void tDMU_K40ifc::SetPolling(bool pOn) {
-  if (!mTimer || !mComObj) return;
+  if (!mTimer || !mComObj || mAbort.Requested()) return;
   if (pOn) {
     mComObj->SetOnTriggerAvail(LiveParser());
     mTimerStep = &tDMU_K40ifc::RequestNext;
     mPollingActive = true;
+    mLastValidTime = MonotonicMSecs();
     ScheduleNext();
     return;
   }
   mTimer->stop();
   mPollingActive = false;
-  const tDateTime start = NowDateTime();
+  const std::int64_t start = MonotonicMSecs();
   const std::shared_ptr<bool> alive = mAlive;
   // Let a pending live reply reach the parser, not the next command transaction.
   while (!mExpectedRecStart.isEmpty()) {
     PumpOnce();
-    if (!*alive) return;
-    if (IsTimeElapsed(start, SecToDateTime(1))) mExpectedRecStart.clear();
+    if (!*alive || mAbort.Requested()) return;
+    if (MSecsElapsed(start, 1000)) mExpectedRecStart.clear();
   }
   mTimerStep = nullptr;
   mComObj->SetOnTriggerAvail(mSaveTriggerAvail);
@@ -287,20 +334,27 @@ void tDMU_K40ifc::SetPolling(bool pOn) {
 
 bool tDMU_K40ifc::AdjustActionEvent(tToAdjust pToAdjust, tAdjustAction pAdjustAction) {
   const std::shared_ptr<bool> alive = mAlive;
+  if (mAbort.Requested()) return false;
   SetPolling(false);
-  if (!*alive) return true;
-  for (int attempt = 0; attempt < cAdjustAttempts; ++attempt) {
-    try {
-      RunAdjustAction(pToAdjust, pAdjustAction);
-      break;
-    } catch (const std::exception&) {
-      // The instrument missed the command; the next attempt sends it again.
+  if (!*alive || mAbort.Requested()) return false;
+  bool done = false;
+  {
+    const tAbortLatch::tWrite write(mAbort, pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
+    for (int attempt = 0; attempt < cAdjustAttempts && !done; ++attempt) {
+      try {
+        RunAdjustAction(pToAdjust, pAdjustAction);
+        done = true;
+      } catch (const std::exception&) {
+        // The instrument missed the command; the next attempt sends it again.
+      }
+      if (!*alive) return false;
     }
-    if (!*alive) return true;
   }
-  if (!*alive) return true;
+  if (!*alive) return false;
+  if (mAbort.Requested()) return done;
   SetPolling(true);
-  return true;
+  // Six failed attempts are a failure the user must see, not a stored adjustment.
+  return done;
 }
 
 void tDMU_K40ifc::RunAdjustAction(tToAdjust pToAdjust, tAdjustAction pAdjustAction) {
@@ -360,11 +414,15 @@ void tDMU_K40ifc::WriteOperatingParam(tOperatingMode pOperatingMode, quint8 pRes
   const std::shared_ptr<bool> alive = mAlive;
   SetPolling(false);
   if (!*alive) return;
-  if (!mK40) throw eError(QString::fromUtf8(tDMU_K40::cReleasedText));
-  mK40->WriteEEPROM(101, OperatingModeCode(pOperatingMode));
-  mK40->WriteEEPROM(102, quint8(pInterval & 0xFF));
-  mK40->WriteEEPROM(103, quint8(pInterval >> 8));
-  mK40->WriteEEPROM(104, quint8(pResponseTime * 17));
+  if (!mK40 || mAbort.Requested()) throw eError(QString::fromUtf8(tDMU_K40::cReleasedText));
+  {
+    const tAbortLatch::tWrite write(mAbort, true);
+    mK40->WriteEEPROM(101, OperatingModeCode(pOperatingMode));
+    mK40->WriteEEPROM(102, quint8(pInterval & 0xFF));
+    mK40->WriteEEPROM(103, quint8(pInterval >> 8));
+    mK40->WriteEEPROM(104, quint8(pResponseTime * 17));
+  }
+  if (!*alive) return;
   SetPolling(true);
 }
 
@@ -372,7 +430,7 @@ void tDMU_K40ifc::FactoryOperatingParam() {
   const std::shared_ptr<bool> alive = mAlive;
   SetPolling(false);
   if (!*alive) return;
-  if (!mK40) throw eError(QString::fromUtf8(tDMU_K40::cReleasedText));
+  if (!mK40 || mAbort.Requested()) throw eError(QString::fromUtf8(tDMU_K40::cReleasedText));
   FOperatingMode = GetOperatingModeOfByte(mK40->ReadEEPROM(126));
   const quint8 high = mK40->ReadEEPROM(124);
   const quint8 low = mK40->ReadEEPROM(123);

@@ -2,13 +2,16 @@
 // Device interface of a K40-family instrument: reads it into the device information record,
 // keeps polling its live values, and runs adjustment and parameter sequences on the command
 // layer. Everything runs on the GUI thread, driven by one timer and the port's notification.
+#include "core/AbortLatch.h"
 #include "core/DeviceInfo.h"
 #include "core/Types.h"
 #include "protocol/k40/DMU_K40.h"
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 
 class QTimer;
@@ -19,9 +22,6 @@ public:
   enum tOperatingMode : quint8 { omPoll = 0, omCyclP = 1, omCyclPT = 2 };
   // Sender: this object (OnNewValue) or the live-value timer (OnTimeOut).
   using tSenderEvent = std::function<void(void* Sender)>;
-  // A live reply that failed its checksum; without a handler the error is raised from the
-  // port's notification to the application's error handler.
-  using tErrorEvent = std::function<void(const eError& pError)>;
 
   // Builds the command layer on the open port; from here on the port belongs to it.
   explicit tDMU_K40ifc(std::unique_ptr<iComPort> pComObj);
@@ -46,13 +46,18 @@ public:
   static quint8 OperatingModeCode(tOperatingMode pOperatingMode);
   // Month and two-digit year in the order and with the separator of the short date format.
   static QString MonthYearText(int pMonth, int pYear);
+  // Ends the connection for an instrument that is being removed: polling stops, a command
+  // waiting now and every later one fail at once, and the port closes. A memory write in
+  // progress is finished first.
+  void Abort();
+  bool Aborted() const;
+  // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
+  quint32 BadReplies() const { return mBadReplies; }
 
   tSenderEvent OnNewValue() const { return FOnNewValue; }
   void SetOnNewValue(tSenderEvent pHandler) { FOnNewValue = std::move(pHandler); }
   tSenderEvent OnTimeOut() const { return FOnTimeOut; }
   void SetOnTimeOut(tSenderEvent pHandler) { FOnTimeOut = std::move(pHandler); }
-  tErrorEvent OnReplyError() const { return FOnReplyError; }
-  void SetOnReplyError(tErrorEvent pHandler) { FOnReplyError = std::move(pHandler); }
   bool IsWerksDruckActive() const { return FIsWerksDruckActive; }
   void SetIsWerksDruckActive(bool pValue) { FIsWerksDruckActive = pValue; }
   quint8 OpResponse() const { return FOpResponse; }
@@ -72,13 +77,24 @@ public:
   // only compares time stamps, so it need not run every millisecond.
   static constexpr quint32 cLiveTimeoutMs = 1000;
   static constexpr int cWatchIntervalMs = 10;
+  // Status and temperature are refreshed once a second between the pressure requests.
+  static constexpr std::int64_t cRefreshMs = 1000;
+  // A reply that stops for this long has lost a byte; the line must then be quiet this long
+  // before the next request.
+  static constexpr std::int64_t cReplyGapMs = 50;
+  static constexpr std::int64_t cSettleMs = 20;
   static constexpr int cAdjustAttempts = 6;
 
 private:
   using tTimerStep = void (tDMU_K40ifc::*)();
+  static constexpr std::int64_t cNever = std::numeric_limits<std::int64_t>::min() / 2;
 
   void RequestNext();
   void CheckReplyTimeout();
+  bool TimedOut();
+  void DiscardReply();
+  void AbortNow();
+  void SettleLine();
   void SendRequest(const QByteArray& pCommand, const QByteArray& pPrefix, int pDataLength);
   void ParseLiveReply(iComPort* pCP, quint16 pCount);
   void RunAdjustAction(tToAdjust pToAdjust, tAdjustAction pAdjustAction);
@@ -94,11 +110,15 @@ private:
   tTimerStep mTimerStep = nullptr;
   bool mPollingActive = false;
   QByteArray mReceived;
-  tDateTime mSendTime = 0;
+  std::int64_t mSendTime = 0;
+  std::int64_t mLastRxTime = 0;
+  std::int64_t mLastValidTime = 0;
   QByteArray mExpectedRecStart;
   qint32 mExpectedDataLength = 0;
-  tDateTime mLastTempTime = 0;
-  tDateTime mLastStatusTime = 0;
+  std::int64_t mLastTempTime = cNever;
+  std::int64_t mLastStatusTime = cNever;
+  quint32 mBadReplies = 0;
+  tAbortLatch mAbort{[this] { AbortNow(); }};
   TTriggerAvailEvent mSaveTriggerAvail;
   tPressureUnit mPUnitType = tPressureUnit::bar;
   tDeviceInfo* mDeviceInfo = nullptr;
@@ -109,7 +129,6 @@ private:
 
   tSenderEvent FOnTimeOut;
   tSenderEvent FOnNewValue;
-  tErrorEvent FOnReplyError;
   bool FIsWerksDruckActive = false;
   quint8 FOpResponse = 0;
   tOperatingMode FOperatingMode = omPoll;

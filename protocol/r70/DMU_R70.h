@@ -36,6 +36,8 @@ public:
   tDMU_R70& operator=(const tDMU_R70&) = delete;
 
   iR70_DataLink* DataLink() const { return mDataLink.get(); }
+  // Ends all traffic for good (see iR70_DataLink::Abort).
+  void Abort() { mDataLink->Abort(); }
 
   quint8 ReadEEPROM(quint8 pAddress);
   quint8 ReadFLASH(quint8 pAddress);

@@ -1,5 +1,6 @@
 #include "protocol/r70/DMU_R70DataLinkRS232.h"
 
+#include "core/Clock.h"
 #include "core/Utils.h"
 #include "protocol/r70/R70Wait.h"
 
@@ -32,6 +33,17 @@ void tDMU_R70DataLinkRS232::RxTriggerAvail(iComPort* pCP, quint16 pCount) {
     mRxData.append(char(port->ReadByte()));
 }
 
+void tDMU_R70DataLinkRS232::Abort() {
+  mAborted = true;
+  if (!mComPort) return;
+  mComPort->SetOnTriggerAvail({});
+  try {
+    if (mComPort->Open()) mComPort->SetOpen(false);
+  } catch (...) {
+    // A vanished device may fail to close; nothing more is sent either way.
+  }
+}
+
 void tDMU_R70DataLinkRS232::SetIp(quint32) {
   throw eDataLink_R70(QStringLiteral("SetIp Adress über RS232 nicht implementiert"));
 }
@@ -39,6 +51,7 @@ void tDMU_R70DataLinkRS232::SetIp(quint32) {
 void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArray& pExpectedStart,
                                      QByteArray& pReply, qint32 pDataLength) {
   pReply.clear();
+  if (mAborted) throw eDataLink_R70(QStringLiteral("Verbindung beendet"));
   mComPort->ClearReceive();
   mComPort->ClearTransmit();
   if (mAutoBaudByte) mComPort->SendByte(cAutoBaudByte);
@@ -47,8 +60,7 @@ void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArra
   mComPort->SendByte(cTerminator);
 
   mRxData.clear();
-  const tDateTime start = NowDateTime();
-  const tDateTime limit = MSecToDateTime(cReplyTimeoutMs);
+  const std::int64_t start = MonotonicMSecs();
   // Exact length: a stray byte in the same read as the last one spoils the reply.
   const qsizetype wanted = pExpectedStart.size() + pDataLength + 2;
   bool complete = false;
@@ -57,7 +69,8 @@ void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArra
     waiter.Pass();
     pReply = mRxData;
     complete = pReply.size() == wanted;
-  } while (!complete && !IsTimeElapsed(start, limit));
+    if (mAborted) throw eDataLink_R70(QStringLiteral("Verbindung beendet"));
+  } while (!complete && !MSecsElapsed(start, cReplyTimeoutMs));
 
   if (!complete || !pReply.startsWith(pExpectedStart))
     throw eDataLink_R70(QStringLiteral("Timeout!"));

@@ -18,6 +18,7 @@ public:
   qint32 Reserved() override { return 0; }
   qint32 Reserved(quint32) override { return 0; }
   void SetIp(quint32 pAddress) override;
+  void Abort() override;
 
   // The port, for the layers above that only refer to it.
   iComPort* ComPort() const { return mComPort.get(); }
@@ -29,4 +30,5 @@ private:
   std::unique_ptr<iComPort> mComPort;
   QByteArray mRxData;
   bool mAutoBaudByte;
+  bool mAborted = false;
 };

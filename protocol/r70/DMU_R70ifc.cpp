@@ -1,5 +1,7 @@
 #include "protocol/r70/DMU_R70ifc.h"
 
+#include "core/AbortLatch.h"
+#include "core/Clock.h"
 #include "core/DeviceInfo.h"
 #include "core/Format.h"
 #include "core/Utils.h"
@@ -16,9 +18,13 @@ namespace {
 constexpr quint8 cAutoBaudByte = 0x55;
 constexpr quint8 cTerminator = 0x0D;
 constexpr quint8 cValidReplySum = 0xF3;
-constexpr quint32 cLiveReplyTimeoutMs = 1000;
-constexpr quint32 cGiveUpOutstandingSec = 1;
-constexpr quint32 cRefreshSec = 1;
+constexpr std::int64_t cLiveReplyTimeoutMs = 1000;
+constexpr std::int64_t cGiveUpOutstandingMs = 1000;
+constexpr std::int64_t cRefreshMs = 1000;
+// A reply that stops for this long has lost a byte; the line must then be quiet this long
+// before the next request, or the rest of a spoilt reply would shift every reply after it.
+constexpr std::int64_t cReplyGapMs = 50;
+constexpr std::int64_t cSettleMs = 20;
 constexpr double cCommandPauseMs = 100;
 constexpr int cAdjustAttempts = 2;
 constexpr int cParamAttempts = 6;
@@ -121,9 +127,11 @@ void tDMU_R70ifc::Initialize(tDeviceInfo* pDeviceInfo) {
     mCOM->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { LiveRx(pCP, pCount); });
     mTimer = std::make_unique<QTimer>();
     QObject::connect(mTimer.get(), &QTimer::timeout, mTimer.get(), [this] { TimerTick(); });
-    // Zero time stamps make status and temperature the first live requests.
-    mLastTempTime = 0;
-    mLastStatusTime = 0;
+    if (mAbort.Requested()) throw eError(QStringLiteral("Verbindung beendet"));
+    // Status and temperature are the first live requests.
+    mLastTempTime = cNever;
+    mLastStatusTime = cNever;
+    mLastValidTime = MonotonicMSecs();
     mTimerEnabled = true;
     SetTimerHandler(tTimerHandler::LiveTimer);
   } catch (...) {
@@ -236,6 +244,9 @@ void tDMU_R70ifc::TimerTick() {
   case tTimerHandler::LiveTimeout:
     LiveTimeout();
     break;
+  case tTimerHandler::SettleLine:
+    SettleLine();
+    break;
   case tTimerHandler::None:
     break;
   }
@@ -245,9 +256,9 @@ void tDMU_R70ifc::TimerTick() {
 
 void tDMU_R70ifc::LiveTimer() {
   SetTimerHandler(tTimerHandler::LiveTimeout);
-  if (IsTimeElapsed(mLastStatusTime, SecToDateTime(cRefreshSec))) {
+  if (MSecsElapsed(mLastStatusTime, cRefreshMs)) {
     SendLive(Bytes({'U', 0x00, 0x00}), "u", 1);
-  } else if (IsTimeElapsed(mLastTempTime, SecToDateTime(cRefreshSec))) {
+  } else if (MSecsElapsed(mLastTempTime, cRefreshMs)) {
     SendLive("TWH", "t", 2);
   } else if (FIsWerksDruckActive &&
              mDeviceInfo->LastPressureWerkTime() < mDeviceInfo->LastPressureTime()) {
@@ -257,13 +268,34 @@ void tDMU_R70ifc::LiveTimer() {
   }
 }
 
-void tDMU_R70ifc::LiveTimeout() {
-  if (!IsTimeElapsed(mSendTime, MSecToDateTime(cLiveReplyTimeoutMs))) return;
+bool tDMU_R70ifc::TimedOut() {
+  // Only a second without any valid reply ends the connection; a spoilt reply in between
+  // has already been followed by the next request.
+  if (!MSecsElapsed(mLastValidTime, cLiveReplyTimeoutMs)) return false;
   mTimerEnabled = false;
   mTimer->stop();
   // A copy: the handler may release this object, and with it the handler itself.
   const std::function<void()> handler = FOnTimeOut;
   if (handler) handler();
+  return true;
+}
+
+void tDMU_R70ifc::LiveTimeout() {
+  if (TimedOut()) return;
+  // Part of a reply and then nothing: a byte was lost on the line.
+  if (!mReceived.isEmpty() && MSecsElapsed(mLastRxTime, cReplyGapMs)) DiscardReply();
+}
+
+void tDMU_R70ifc::DiscardReply() {
+  ++mBadReplies;
+  mExpectedRecStart.clear();
+  SetTimerHandler(tTimerHandler::SettleLine);
+}
+
+void tDMU_R70ifc::SettleLine() {
+  // Spoilt replies that come back at once never leave time for the reply watch.
+  if (TimedOut()) return;
+  if (MSecsElapsed(mLastRxTime, cSettleMs)) SetTimerHandler(tTimerHandler::LiveTimer);
 }
 
 void tDMU_R70ifc::SendLive(const QByteArray& pRequest, const QByteArray& pExpectedStart,
@@ -275,7 +307,8 @@ void tDMU_R70ifc::SendLive(const QByteArray& pRequest, const QByteArray& pExpect
   mCOM->SendByte(CalcChecksum(pRequest));
   mCOM->SendByte(cTerminator);
   mReceived.clear();
-  mSendTime = NowDateTime();
+  mSendTime = MonotonicMSecs();
+  mLastRxTime = mSendTime;
   mExpectedRecStart = pExpectedStart;
   mExpectedDataLength = pDataLength;
 }
@@ -284,24 +317,22 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
   iComPort* port = pCP ? pCP : mCOM;
   for (quint16 i = 0; i < pCount; ++i)
     mReceived.append(char(port->ReadByte()));
+  if (pCount > 0) mLastRxTime = MonotonicMSecs();
   // Bytes with no request outstanding (a late reply, cyclic output) belong to nobody.
   if (mExpectedRecStart.isEmpty()) {
     mReceived.clear();
     return;
   }
-  // Anything but the exact length with the right start waits for more or for the time-out.
-  if (mExpectedDataLength == -2 ||
-      mReceived.size() != mExpectedRecStart.size() + mExpectedDataLength + 2 ||
-      !mReceived.startsWith(mExpectedRecStart))
-    return;
-  if (CalcChecksum(mReceived) != cValidReplySum) {
-    // The request stays outstanding, so the time-out follows. Not thrown: an exception
-    // through the event loop would not reach the application's handler.
-    const eError error(QStringLiteral("Checksumme fehlerhaft"));
-    const std::function<void(const eError&)> handler = FOnLiveError;
-    if (handler) handler(error);
+  const qsizetype total = mExpectedRecStart.size() + mExpectedDataLength + 2;
+  if (mExpectedDataLength == -2 || mReceived.size() < total) return;
+  // A wrong start, a wrong sum or bytes beyond the reply: the sample is lost, the live
+  // exchange is not.
+  if (mReceived.size() != total || !mReceived.startsWith(mExpectedRecStart) ||
+      CalcChecksum(mReceived) != cValidReplySum) {
+    DiscardReply();
     return;
   }
+  mLastValidTime = MonotonicMSecs();
 
   const QByteArray data = mReceived.mid(mExpectedRecStart.size(), mExpectedDataLength);
   const char kind = mExpectedRecStart[0];
@@ -319,13 +350,13 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
     mDeviceInfo->SetPressureWerkUnit(SingleOf(data));
     break;
   case 't': {
-    mLastTempTime = NowDateTime();
+    mLastTempTime = MonotonicMSecs();
     const qint16 t = qint16(quint16(quint8(data[0])) << 8 | quint8(data[1]));
     mDeviceInfo->SetTemperature(t * 0.0625);
     break;
   }
   case 'u':
-    mLastStatusTime = NowDateTime();
+    mLastStatusTime = MonotonicMSecs();
     changed = quint8(data[0]) != FStatusByte;
     FStatusByte = quint8(data[0]);
     break;
@@ -342,77 +373,100 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
 }
 
 void tDMU_R70ifc::SetLiveActive(bool pOn) {
-  if (!mTimer || !mCOM) return;
+  if (!mTimer || !mCOM || mAbort.Requested()) return;
   if (pOn) {
     mCOM->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { LiveRx(pCP, pCount); });
     mTimerEnabled = true;
+    mLastValidTime = MonotonicMSecs();
     SetTimerHandler(tTimerHandler::LiveTimer);
     return;
   }
   mTimerEnabled = false;
   mTimer->stop();
   if (!mExpectedRecStart.isEmpty()) {
+    const std::weak_ptr<bool> alive = mAlive;
     tR70Waiter waiter;
     while (!mExpectedRecStart.isEmpty()) {
-      if (IsTimeElapsed(mSendTime, SecToDateTime(cGiveUpOutstandingSec))) {
+      if (MSecsElapsed(mSendTime, cGiveUpOutstandingMs)) {
         mExpectedRecStart.clear();
         break;
       }
       waiter.Pass();
+      if (alive.expired() || mAbort.Requested()) return;
     }
   }
   mTimerHandler = tTimerHandler::None;
   mCOM->SetOnTriggerAvail(mSaveTriggerAvail);
 }
 
+void tDMU_R70ifc::Abort() {
+  mAbort.Request();
+}
+
+bool tDMU_R70ifc::Aborted() const {
+  return mAbort.Requested();
+}
+
+void tDMU_R70ifc::AbortNow() {
+  mTimerEnabled = false;
+  if (mTimer) mTimer->stop();
+  mTimerHandler = tTimerHandler::None;
+  if (mR70) mR70->Abort();
+}
+
 bool tDMU_R70ifc::AdjustActionEvent(const tToAdjust pToAdjust, const tAdjustAction pAdjustAction) {
-  bool result = true;
-  if (!mR70) return result;
+  if (!mR70 || mAbort.Requested()) return false;
   SetLiveActive(false);
-  for (int attempt = 0; attempt < cAdjustAttempts; ++attempt) {
-    try {
-      switch (pAdjustAction) {
-      case aaOn:
-        mR70->SetAdjustOn(pToAdjust);
+  if (mAbort.Requested()) return false;
+  bool result = false;
+  {
+    const tAbortLatch::tWrite write(mAbort, pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
+    for (int attempt = 0; attempt < cAdjustAttempts; ++attempt) {
+      try {
+        result = RunAdjustAction(pToAdjust, pAdjustAction);
         break;
-      case aaInc1:
-        result = mR70->AdjustInc(pToAdjust, 0);
-        break;
-      case aaInc10:
-        result = mR70->AdjustInc(pToAdjust, 1);
-        break;
-      case aaInc100:
-        result = mR70->AdjustInc(pToAdjust, 2);
-        break;
-      case aaDec1:
-        result = mR70->AdjustDec(pToAdjust, 0);
-        break;
-      case aaDec10:
-        result = mR70->AdjustDec(pToAdjust, 1);
-        break;
-      case aaDec100:
-        result = mR70->AdjustDec(pToAdjust, 2);
-        break;
-      case aaOK:
-        mR70->AdjustSave(pToAdjust);
-        WriteCalibrationDate();
-        break;
-      case aaCancel:
-        mR70->SoftwareReset();
-        Delay(cCommandPauseMs, true);
-        break;
-      case aaFactoryReset:
-        mR70->FactoryReset(pToAdjust);
-        WriteCalibrationDate();
-        break;
+      } catch (const std::exception&) {
+        // The instrument missed the command; the next attempt sends it again. When every
+        // attempt failed, the result stays false and the panel warns.
       }
-      break;
-    } catch (const std::exception&) {
-      // The R70 commands either succeed or not; the panel is not told of a failure.
+      if (mAbort.Requested() && !mAbort.Writing()) break;
     }
   }
   SetLiveActive(true);
   return result;
+}
+
+bool tDMU_R70ifc::RunAdjustAction(const tToAdjust pToAdjust, const tAdjustAction pAdjustAction) {
+  switch (pAdjustAction) {
+  case aaOn:
+    mR70->SetAdjustOn(pToAdjust);
+    return true;
+  case aaInc1:
+    return mR70->AdjustInc(pToAdjust, 0);
+  case aaInc10:
+    return mR70->AdjustInc(pToAdjust, 1);
+  case aaInc100:
+    return mR70->AdjustInc(pToAdjust, 2);
+  case aaDec1:
+    return mR70->AdjustDec(pToAdjust, 0);
+  case aaDec10:
+    return mR70->AdjustDec(pToAdjust, 1);
+  case aaDec100:
+    return mR70->AdjustDec(pToAdjust, 2);
+  case aaOK:
+    mR70->AdjustSave(pToAdjust);
+    WriteCalibrationDate();
+    return true;
+  case aaCancel:
+    mR70->SoftwareReset();
+    Delay(cCommandPauseMs, true);
+    return true;
+  case aaFactoryReset:
+    mR70->FactoryReset(pToAdjust);
+    WriteCalibrationDate();
+    return true;
+  }
+  return false;
 }
 
 quint8 tDMU_R70ifc::CalcEepromCrc() {
@@ -439,16 +493,20 @@ void tDMU_R70ifc::WriteOperatingParam(const tOperatingMode pOperatingMode,
   const quint8 code = OperatingModeCodes[pOperatingMode];
   SetLiveActive(false);
   Delay(cCommandPauseMs, true);
-  for (int attempt = 1;; ++attempt) {
-    try {
-      mR70->WriteEEPROM(35, code);
-      mR70->WriteEEPROM(35, code);
-      mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
-      mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
-      mR70->WriteEEPROM(37, quint8(pInterval >> 8));
-      break;
-    } catch (const std::exception&) {
-      if (attempt == cParamAttempts) throw;
+  if (mAbort.Requested()) throw eError(QStringLiteral("Verbindung beendet"));
+  {
+    const tAbortLatch::tWrite write(mAbort, true);
+    for (int attempt = 1;; ++attempt) {
+      try {
+        mR70->WriteEEPROM(35, code);
+        mR70->WriteEEPROM(35, code);
+        mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
+        mR70->WriteEEPROM(36, quint8(pInterval & 0xFF));
+        mR70->WriteEEPROM(37, quint8(pInterval >> 8));
+        break;
+      } catch (const std::exception&) {
+        if (attempt == cParamAttempts) throw;
+      }
     }
   }
   // Keep the properties in step with what the instrument now holds.
@@ -462,6 +520,7 @@ void tDMU_R70ifc::FactoryOperatingParam() {
   SetLiveActive(false);
   Delay(cCommandPauseMs, true);
   for (int attempt = 1;; ++attempt) {
+    if (mAbort.Requested()) throw eError(QStringLiteral("Verbindung beendet"));
     try {
       FOperatingMode = GetOperatingModeOfByte(mR70->ReadEEPROM(179));
       const int high = mR70->ReadEEPROM(181);

@@ -2,6 +2,7 @@
 // R70 device interface: owns the R70 protocol stack on one open port, reads the instrument
 // into its device information record, keeps the live exchange (status, temperature,
 // pressure) running, and runs adjustment and parameter sequences with retries.
+#include "core/AbortLatch.h"
 #include "core/DateTime.h"
 #include "core/Error.h"
 #include "core/Types.h"
@@ -10,6 +11,8 @@
 
 #include <QByteArray>
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <functional>
 #include <memory>
 
@@ -31,7 +34,8 @@ public:
   // Reads the identity into pDeviceInfo and starts the live exchange. On failure everything
   // is released (the port with it) and the error passes on; the object is then unusable.
   void Initialize(tDeviceInfo* pDeviceInfo);
-  // The adjustment panel's handler; always true (failures of both attempts are dropped).
+  // The adjustment panel's handler: false at the instrument's adjustment limit, and when
+  // both attempts failed, so the user learns that nothing was stored.
   bool AdjustActionEvent(const tToAdjust pToAdjust, const tAdjustAction pAdjustAction);
   // Six attempts each; the sixth failure passes on and the live exchange stays stopped.
   void WriteOperatingParam(const tOperatingMode pOperatingMode, const quint16 pInterval);
@@ -44,12 +48,13 @@ public:
   void SetOnNewValue(std::function<void()> pHandler) { FOnNewValue = std::move(pHandler); }
   std::function<void()> OnTimeOut() const { return FOnTimeOut; }
   void SetOnTimeOut(std::function<void()> pHandler) { FOnTimeOut = std::move(pHandler); }
-  // A live reply that failed its checksum. Errors are not thrown through the event loop;
-  // the page passes them to the application's error report. The time-out follows.
-  std::function<void(const eError&)> OnLiveError() const { return FOnLiveError; }
-  void SetOnLiveError(std::function<void(const eError&)> pHandler) {
-    FOnLiveError = std::move(pHandler);
-  }
+  // Ends the connection for an instrument that is being removed: the live exchange stops, a
+  // command waiting now and every later one fail at once, and the port closes. A memory
+  // write in progress is finished first.
+  void Abort();
+  bool Aborted() const;
+  // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
+  quint32 BadReplies() const { return mBadReplies; }
   bool IsWerksDruckActive() const { return FIsWerksDruckActive; }
   void SetIsWerksDruckActive(bool pValue) { FIsWerksDruckActive = pValue; }
   tOperatingMode OperatingMode() const { return FOperatingMode; }
@@ -66,11 +71,17 @@ public:
   static quint8 Crc8(const QByteArray& pBytes);
 
 private:
-  enum class tTimerHandler { None, LiveTimer, LiveTimeout };
+  enum class tTimerHandler { None, LiveTimer, LiveTimeout, SettleLine };
+  static constexpr std::int64_t cNever = std::numeric_limits<std::int64_t>::min() / 2;
 
   void TimerTick();
   void LiveTimer();
   void LiveTimeout();
+  bool TimedOut();
+  void DiscardReply();
+  void SettleLine();
+  void AbortNow();
+  bool RunAdjustAction(const tToAdjust pToAdjust, const tAdjustAction pAdjustAction);
   void SetTimerHandler(tTimerHandler pHandler);
   void SendLive(const QByteArray& pRequest, const QByteArray& pExpectedStart, qint32 pDataLength);
   void LiveRx(iComPort* pCP, quint16 pCount);
@@ -86,11 +97,14 @@ private:
   tTimerHandler mTimerHandler = tTimerHandler::None;
   bool mTimerEnabled = false;
   QByteArray mReceived;
-  tDateTime mSendTime = 0;
+  std::int64_t mSendTime = 0;
+  std::int64_t mLastRxTime = 0;
+  std::int64_t mLastValidTime = 0;
   QByteArray mExpectedRecStart;
   qint32 mExpectedDataLength = 0;
-  tDateTime mLastTempTime = 0;
-  tDateTime mLastStatusTime = 0;
+  std::int64_t mLastTempTime = cNever;
+  std::int64_t mLastStatusTime = cNever;
+  quint32 mBadReplies = 0;
   double mFaktorBarMBA = 1;
   double mFaktorBarMBE = 1;
   TTriggerAvailEvent mSaveTriggerAvail;
@@ -100,10 +114,10 @@ private:
   // leads to a disconnect); these let the tick notice that and leave the timer to die later.
   std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
   bool mInTimerTick = false;
+  tAbortLatch mAbort{[this] { AbortNow(); }};
 
   std::function<void()> FOnTimeOut;
   std::function<void()> FOnNewValue;
-  std::function<void(const eError&)> FOnLiveError;
   bool FIsWerksDruckActive = false;
   tOperatingMode FOperatingMode = omPoll;
   quint16 FOpInterval = 0;

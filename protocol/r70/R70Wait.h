@@ -3,6 +3,8 @@
 // arrives (a reply's notification wakes it at once) or the next tick of a 1 ms timer, so a
 // reply is seen within one pass and the time-out is checked every millisecond without
 // spinning a core. One timer serves the whole wait.
+#include "core/NestedLoop.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -13,5 +15,6 @@ public:
   void Pass() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
 
 private:
+  tNestedLoop mNested;
   QTimer mTick;
 };

@@ -21,4 +21,7 @@ public:
   virtual qint32 Reserved() = 0;
   virtual qint32 Reserved(quint32 pValue) = 0;
   virtual void SetIp(quint32 pAddress) = 0;
+  // Closes the link for good: a transfer waiting now and every later one fail at once. For
+  // an instrument that is being removed.
+  virtual void Abort() {}
 };

@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
   const QCommandLineOption lStray("stray-byte", "Fault: one 0x00 before each reply.");
   const QCommandLineOption lExtra("extra-byte", "Fault: one 0x00 after each reply.");
   const QCommandLineOption lCorrupt("corrupt-checksum", "Fault: flip the checksum of each reply.");
+  const QCommandLineOption lCorruptEvery(
+      "corrupt-every", "Fault: flip the checksum of every Nth reply only (a noisy line).", "n");
   const QCommandLineOption lNoPacing("no-pacing",
                                      "Send at pty speed instead of 10 bit times per byte.");
   const QCommandLineOption lVanish("vanish-after",
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
                                 "file");
   lParser.addOptions({lLink, lInstrument, lBaud, lAutoBaud, lPressure, lTemperature, lStatus,
                       lOutputKind, lMemory, lOutput, lSilent, lDelay, lStray, lExtra, lCorrupt,
-                      lNoPacing, lVanish, lLog});
+                      lCorruptEvery, lNoPacing, lVanish, lLog});
   lParser.process(lApp);
   if (!lParser.isSet(lLink)) Fail("--link is required (see --help)");
 
@@ -138,6 +140,7 @@ int main(int argc, char** argv) {
   lFaults.StrayLeadingByte = lParser.isSet(lStray);
   lFaults.ExtraTrailingByte = lParser.isSet(lExtra);
   lFaults.CorruptChecksum = lParser.isSet(lCorrupt);
+  lFaults.CorruptEvery = lParser.isSet(lCorruptEvery) ? int(lNumber(lCorruptEvery, 1, 1e9)) : 0;
   lFaults.PaceAtBaud = !lParser.isSet(lNoPacing);
 
   tPtyAttachment lAttachment(lSim.get());

@@ -67,6 +67,7 @@ inline const tCatalogueRow ExpectedCatalogue[] = {
      "cycl. pressure [Digit (10000-60000)] and temperature"},
     {234, "Intervall bei zykl. Betrieb [ms]", "Interval with cycl. operat. [ms]"},
     {235, "nicht unterstützt", "not supported"},
+    {236, "Gestörte Antworten: %d", "Corrupted replies: %d"},
     {301, "Tabelle", "Table"},
     {302, "Diagramm", "Chart"},
     {303, "Einstellungen", "Settings"},

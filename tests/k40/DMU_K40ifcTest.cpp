@@ -236,17 +236,47 @@ TEST(DMU_K40ifc, SilenceFiresOnTimeOutOnceAfter1000ms) {
   EXPECT_FALSE(rig.Ifc->Polling());
 }
 
-TEST(DMU_K40ifc, CorruptLiveReplyIsReportedThenTimesOut) {
+TEST(DMU_K40ifc, SpoiltLiveRepliesAreCountedAndOnlyASecondWithoutValidOneTimesOut) {
+  // One reply in five spoilt: each is skipped, the next request follows, nothing times out.
   tIfcRig rig;
   rig.Connect();
-  QStringList errors;
-  rig.Ifc->SetOnReplyError([&](const eError& e) { errors << e.Message(); });
   ASSERT_TRUE(rig.WaitLive(3));
-  tSimFaults corrupt;
-  corrupt.CorruptChecksum = true;
-  rig.Rig.SetFaults(corrupt);
-  ASSERT_TRUE(WaitUntil([&] { return rig.TimeOuts > 0; }, 3000));
-  EXPECT_EQ(errors, QStringList{"Checksumme fehlerhaft"});
+  tSimFaults noisy;
+  noisy.CorruptEvery = 5;
+  rig.Rig.SetFaults(noisy);
+  const qsizetype from = rig.Live().size();
+  ASSERT_TRUE(rig.WaitLive(int(from) + 40));
+  EXPECT_GE(rig.Ifc->BadReplies(), 6u);
+  EXPECT_EQ(rig.TimeOuts, 0);
+  EXPECT_TRUE(rig.Ifc->Polling());
+
+  // Every reply spoilt, or a stray byte before each: a second without a valid reply ends it.
+  for (auto lFault : {&tSimFaults::CorruptChecksum, &tSimFaults::StrayLeadingByte}) {
+    tIfcRig bad;
+    bad.Connect();
+    ASSERT_TRUE(bad.WaitLive(3));
+    tSimFaults faults;
+    faults.*lFault = true;
+    bad.Rig.SetFaults(faults);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(WaitUntil([&] { return bad.TimeOuts > 0; }, 3000));
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_GT(bad.Ifc->BadReplies(), 3u) << "requests go on after a spoilt reply";
+  }
+}
+
+TEST(DMU_K40ifc, AReplyThatStopsHalfwayIsDiscardedAndTheLoopGoesOn) {
+  tIfcRig rig;
+  rig.Connect();
+  ASSERT_TRUE(rig.WaitLive(3));
+  tSimFaults lossy;
+  lossy.TruncateEvery = 7;
+  rig.Rig.SetFaults(lossy);
+  const qsizetype from = rig.Live().size();
+  ASSERT_TRUE(rig.WaitLive(int(from) + 30));
+  EXPECT_GE(rig.Ifc->BadReplies(), 3u);
+  EXPECT_EQ(rig.TimeOuts, 0);
 }
 
 TEST(DMU_K40ifc, DestroyingTheInterfaceFromItsTimeOutIsSafe) {
@@ -278,9 +308,9 @@ TEST(DMU_K40ifc, AdjustmentActionsAreRetriedUpToSixAttempts) {
   EXPECT_TRUE(rig.Ifc->AdjustActionEvent(taNp, aaDec100));
   EXPECT_EQ(rig.Rig.Sim.PendingZeroSteps(), 2);
 
-  // Six failures in a row are given up silently, and the live values go on.
+  // Six failures in a row are given up and reported as not done; the live values go on.
   rig.Rig.Sim.FailNextAdjustments(7);
-  EXPECT_TRUE(rig.Ifc->AdjustActionEvent(taNp, aaInc1));
+  EXPECT_FALSE(rig.Ifc->AdjustActionEvent(taNp, aaInc1));
   EXPECT_EQ(rig.Rig.Sim.AdjustFailuresLeft(), 1);
   const qsizetype before = rig.Live().size();
   EXPECT_TRUE(rig.WaitLive(int(before) + 3));

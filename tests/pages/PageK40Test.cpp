@@ -264,8 +264,9 @@ TEST_F(PageK40, factory_settings_are_restored_and_shown) {
   EXPECT_EQ(b.Sim.Eeprom(104), 0x55);
 }
 
-// A failed write must not leave the page in dsProgramming with its live values stopped.
-TEST_F(PageK40, failed_settings_write_reports_and_disconnects_cleanly) {
+// A failed write must not leave the page in dsProgramming with its live values stopped: the
+// error is shown, then the live values resume.
+TEST_F(PageK40, failed_settings_write_reports_and_resumes_the_live_values) {
   for (bool lFactory : {false, true}) {
     SCOPED_TRACE(lFactory ? "restore" : "write");
     mDialogs.Clear();
@@ -278,10 +279,12 @@ TEST_F(PageK40, failed_settings_write_reports_and_disconnects_cleanly) {
     ASSERT_EQ(mDialogs.MessageCount(), 1);
     EXPECT_EQ(mDialogs.LastMessage().Type, mtError);
     EXPECT_FALSE(mDialogs.LastMessage().Text.isEmpty());
-    EXPECT_EQ(b.Page->DeviceStatus(), dsDisconnected);
-    EXPECT_FALSE(b.Page->Connected());
-    EXPECT_EQ(b.States.back(), dsDisconnected);
-    EXPECT_FALSE(b.Sim.OnTransmit); // the port went with the stack
+    EXPECT_EQ(b.Page->DeviceStatus(), dsConnected);
+    EXPECT_TRUE(b.Page->Connected());
+    EXPECT_EQ(b.States.back(), dsConnected);
+    b.Port->SetFaults(tSimFaults{});
+    b.Sim.SetPressure(5);
+    EXPECT_TRUE(b.WaitPressure(" 5,000"));
   }
 }
 

@@ -35,7 +35,6 @@ tRig& Rig() {
       std::abort();
     }
     lRig->Ifc->SetOnTimeOut([lRig](void*) { lRig->TimedOut = true; });
-    lRig->Ifc->SetOnReplyError([](const eError&) {});
     lRig->Ifc->SetOnNewValue([lRig](void*) {
       // What the page reads on every new value.
       (void)lRig->Info.PressureBar();

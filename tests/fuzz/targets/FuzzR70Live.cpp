@@ -34,7 +34,6 @@ tRig& Rig() {
       std::abort();
     }
     lRig->Ifc->SetOnTimeOut([lRig] { lRig->TimedOut = true; });
-    lRig->Ifc->SetOnLiveError([](const eError&) {});
     lRig->Ifc->SetOnNewValue([lRig] {
       (void)lRig->Info.PressureBar();
       (void)lRig->Info.Temperature();
