@@ -47,3 +47,18 @@ QStringList DialogNameFilters(const QString& pFilter) {
   if (parts.size() % 2 == 1 && !parts.last().isEmpty()) filters << parts.last();
   return filters;
 }
+
+QString DialogSuffixForFilter(const QString& pNameFilter, const QString& pDefaultExt) {
+  // Qt reads the patterns from the last parentheses, or takes the whole text when there are none.
+  QString patterns = pNameFilter;
+  const qsizetype open = pNameFilter.lastIndexOf(QLatin1Char('('));
+  const qsizetype close = pNameFilter.lastIndexOf(QLatin1Char(')'));
+  if (open >= 0 && close > open) patterns = pNameFilter.mid(open + 1, close - open - 1);
+  static const QRegularExpression separators(QStringLiteral("[\\s;]+"));
+  const QStringList list = patterns.split(separators, Qt::SkipEmptyParts);
+  if (list.isEmpty() || !list.first().startsWith(QLatin1String("*."))) return pDefaultExt;
+  const QString suffix = list.first().mid(2);
+  static const QRegularExpression wildcard(QStringLiteral("[*?\\[\\]]"));
+  if (suffix.isEmpty() || suffix.contains(wildcard)) return pDefaultExt;
+  return suffix;
+}

@@ -81,3 +81,7 @@ private:
 QString DialogDisplayText(const QString& pText);
 // "Name (*.ext)|*.ext|…" as Qt name filters ("Name (*.ext)").
 QStringList DialogNameFilters(const QString& pFilter);
+// The extension a save dialog gives a name typed without one, for the Qt name filter the user
+// chose: its first pattern's ("Textdatei (*.txt)" gives "txt"), or pDefaultExt when that
+// pattern names no single extension ("*", "*.*"). Without a dot.
+QString DialogSuffixForFilter(const QString& pNameFilter, const QString& pDefaultExt);

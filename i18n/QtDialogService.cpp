@@ -87,21 +87,39 @@ tModalResult tQtDialogService::MessageBox(tMsgDlgType pType, const QString& pTex
   }
 }
 
+void tQtDialogService::PrepareSaveDialog(QFileDialog& pDialog, const tSaveFileRequest& pRequest) {
+  pDialog.setAcceptMode(QFileDialog::AcceptSave);
+  pDialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = DialogNameFilters(pRequest.Filter);
+  pDialog.setNameFilters(filters);
+  // The dialog opens on the first filter unless another is asked for.
+  QString selected = filters.value(0);
+  if (pRequest.FilterIndex >= 1 && pRequest.FilterIndex <= filters.size()) {
+    selected = filters[pRequest.FilterIndex - 1];
+    pDialog.selectNameFilter(selected);
+  }
+  // QFileDialog appends its default suffix to a bare name whatever filter is chosen, so a text
+  // file would be named ".csv": the suffix follows the chosen filter instead, before the dialog
+  // completes the name and asks about overwriting.
+  QFileDialog* dialog = &pDialog;
+  const QString defaultExt = pRequest.DefaultExt;
+  auto follow = [dialog, defaultExt](const QString& pFilter) {
+    dialog->setDefaultSuffix(DialogSuffixForFilter(pFilter, defaultExt));
+  };
+  follow(selected);
+  QObject::connect(dialog, &QFileDialog::filterSelected, dialog, follow);
+  if (!pRequest.FileName.isEmpty()) pDialog.selectFile(pRequest.FileName);
+}
+
 tSaveFileResult tQtDialogService::SaveFile(const tSaveFileRequest& pRequest, QWidget* pParent) {
   QFileDialog dialog(pParent, pRequest.Title);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  const QStringList filters = DialogNameFilters(pRequest.Filter);
-  dialog.setNameFilters(filters);
-  if (pRequest.FilterIndex >= 1 && pRequest.FilterIndex <= filters.size())
-    dialog.selectNameFilter(filters[pRequest.FilterIndex - 1]);
-  dialog.setDefaultSuffix(pRequest.DefaultExt);
-  if (!pRequest.FileName.isEmpty()) dialog.selectFile(pRequest.FileName);
+  PrepareSaveDialog(dialog, pRequest);
   tSaveFileResult result;
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return result;
   result.Accepted = true;
   result.FileName = dialog.selectedFiles().constFirst();
-  result.FilterIndex = qMax(1, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1);
+  result.FilterIndex =
+      qMax(1, static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1);
   return result;
 }
 

@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 const QString CR = QStringLiteral("\r");
@@ -255,8 +256,11 @@ void TFrameLoggingOvvw::BitBtnStartLogClick() {
       changes += r->Description + " " + FLoggerText[14] + CR;
 
   if (HasDataToSave()) {
-    if (mLogEntryCnt != 0 && (unitMBA != mLogUnitMBA || unitMBE != mLogUnitMBE ||
-                              ComboBoxTempUnit->currentText() != mLogUnitTemp)) {
+    // Points kept in the chart after the table was cleared are in the recorded units too; new
+    // points in other units would join their curves under the old axis titles.
+    if ((mLogEntryCnt != 0 || ChartHasData()) &&
+        (unitMBA != mLogUnitMBA || unitMBE != mLogUnitMBE ||
+         ComboBoxTempUnit->currentText() != mLogUnitTemp)) {
       Dialogs().Error(FLoggerText[4], this);
       return;
     }
@@ -286,7 +290,9 @@ void TFrameLoggingOvvw::BitBtnStartLogClick() {
     mChart->SetSeriesActive(d->SeriesT, d->Connected && CheckBoxTempSeries->isChecked());
     d->LogActive = d->Connected;
   }
-  mLogCntEnd = SpinEditCountLog->value() + mLogCnt;
+  // Held at the largest count: further samples could not be counted anyway.
+  mLogCntEnd = std::int32_t(
+      std::min<std::int64_t>(INT32_MAX, std::int64_t(SpinEditCountLog->value()) + mLogCnt));
   mLogUnitMBA = unitMBA;
   mLogUnitMBE = unitMBE;
   mLogUnitTemp = ComboBoxTempUnit->currentText();
@@ -436,9 +442,11 @@ void TFrameLoggingOvvw::TimerLoggerTimer() {
   }
   if (started && running && fresh) {
     ++mLogCnt;
-    const QString unitMBA = ComboBoxUnitMBA->currentText();
-    const QString unitMBE = ComboBoxUnitMBE->currentText();
-    const QString unitTemp = ComboBoxTempUnit->currentText();
+    // The units the run was started with: a device's changed information may select others in
+    // the boxes, and one curve must not hold two units.
+    const QString unitMBA = mLogUnitMBA;
+    const QString unitMBE = mLogUnitMBE;
+    const QString unitTemp = mLogUnitTemp;
     const double key = NowKey();
     QString failure;
     for (tDevice* r : mDeviceListLog) {
@@ -557,9 +565,10 @@ void TFrameLoggingOvvw::DeviceInfoChanged(tDeviceInfo* pSender) {
       LabelPlus->show();
       LabelMinus->show();
     }
-    if (mDeviceList.size() == 1) {
+    if (mDeviceList.size() == 1 && !IsLogging()) {
       // A unit the boxes do not offer (none read yet) keeps the current choice: an empty
-      // selection would leave the run without a unit.
+      // selection would leave the run without a unit. While logging the boxes show the run's
+      // units, which a renamed or re-read device does not change.
       const int lIndexA = ComboBoxUnitMBA->findText(pSender->MBAUnitStr());
       const int lIndexE = ComboBoxUnitMBE->findText(pSender->MBEUnitStr());
       if (lIndexA >= 0) ComboBoxUnitMBA->setCurrentIndex(lIndexA);

@@ -1,6 +1,7 @@
 // The logger frame's controls: the run settings on the left, table and chart pages on the right.
 #include "core/DateTime.h"
 #include "core/Error.h"
+#include "core/Format.h"
 #include "i18n/BitButton.h"
 #include "i18n/DialogService.h"
 #include "i18n/GridHelpers.h"
@@ -66,8 +67,11 @@ void TFrameLoggingOvvw::BuildControls() {
 
   GroupBoxConfigLog = new QGroupBox(QStringLiteral("303@Einstellungen "), this);
   named(GroupBoxConfigLog, "GroupBoxConfigLog");
-  GroupBoxConfigLog->setFixedWidth(250);
+  // At least the designed width, wider where the pickers' texts need it in the locale's
+  // formats and the language's captions: a field never cuts its text.
+  GroupBoxConfigLog->setMinimumWidth(250);
   GroupBoxConfigLog->setFixedHeight(501);
+  GroupBoxConfigLog->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   auto* config = new QVBoxLayout(GroupBoxConfigLog);
 
   Label2 = new QLabel(QStringLiteral("314@Messrate [ms]:"), GroupBoxConfigLog);
@@ -92,6 +96,8 @@ void TFrameLoggingOvvw::BuildControls() {
   named(dtpStartDate, "dtpStartDate");
   dtpStartTime = new QTimeEdit(QTime::currentTime(), GroupBoxStart);
   named(dtpStartTime, "dtpStartTime");
+  // The timed start and end act on seconds, which the short time format leaves out.
+  dtpStartTime->setDisplayFormat(LongTimeFormat());
   start->addWidget(RadioButtonStartLogSofort, 0, 0, 1, 3);
   start->addWidget(RadioButtonStartLogDate, 1, 0);
   start->addWidget(dtpStartDate, 1, 1);
@@ -100,13 +106,14 @@ void TFrameLoggingOvvw::BuildControls() {
 
   GroupBoxEnde = new QGroupBox(QStringLiteral("309@Ende"), GroupBoxConfigLog);
   named(GroupBoxEnde, "GroupBoxEnde");
-  auto* end = new QGridLayout(GroupBoxEnde);
+  auto* end = new QVBoxLayout(GroupBoxEnde);
   RadioButtonEndLogDate = new QRadioButton(GroupBoxEnde);
   named(RadioButtonEndLogDate, "RadioButtonEndLogDate");
   dtpEndDate = new QDateEdit(GroupBoxEnde);
   named(dtpEndDate, "dtpEndDate");
   dtpEndTime = new QTimeEdit(GroupBoxEnde);
   named(dtpEndTime, "dtpEndTime");
+  dtpEndTime->setDisplayFormat(LongTimeFormat());
   RadioButtonEndLogDuration = new QRadioButton(QStringLiteral("310@Dauer:"), GroupBoxEnde);
   named(RadioButtonEndLogDuration, "RadioButtonEndLogDuration");
   SpinEditDuration = new QSpinBox(GroupBoxEnde);
@@ -126,16 +133,21 @@ void TFrameLoggingOvvw::BuildControls() {
   named(SpinEditCountLog, "SpinEditCountLog");
   SpinEditCountLog->setRange(1, INT_MAX);
   SpinEditCountLog->setValue(100);
-  end->addWidget(RadioButtonEndLogDate, 0, 0);
-  end->addWidget(dtpEndDate, 0, 1);
-  end->addWidget(dtpEndTime, 0, 2);
-  end->addWidget(RadioButtonEndLogDuration, 1, 0, 1, 3);
-  end->addWidget(SpinEditDuration, 2, 0);
-  end->addWidget(LabelDurationDay, 2, 1);
-  end->addWidget(dtpDuration, 3, 0);
-  end->addWidget(LabelDurationHour, 3, 1);
-  end->addWidget(RadioButtonEndLogCount, 4, 0, 1, 3);
-  end->addWidget(SpinEditCountLog, 5, 0);
+  // One row per line rather than one grid: in a grid the wide day and count fields set the
+  // first column and squeeze the date and time pickers beside the choice.
+  auto row = [end](std::initializer_list<QWidget*> pWidgets) {
+    auto* line = new QHBoxLayout();
+    for (QWidget* w : pWidgets)
+      line->addWidget(w);
+    line->addStretch(1);
+    end->addLayout(line);
+  };
+  row({RadioButtonEndLogDate, dtpEndDate, dtpEndTime});
+  row({RadioButtonEndLogDuration});
+  row({SpinEditDuration, LabelDurationDay});
+  row({dtpDuration, LabelDurationHour});
+  row({RadioButtonEndLogCount});
+  row({SpinEditCountLog});
   config->addWidget(GroupBoxEnde);
 
   Label3 = new QLabel(QStringLiteral("312@Druckeinheit:"), GroupBoxConfigLog);

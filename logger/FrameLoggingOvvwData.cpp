@@ -78,6 +78,8 @@ void TFrameLoggingOvvw::ButtonSaveChartClick() {
 
 void TFrameLoggingOvvw::ClearTable() {
   mTable->Clear();
+  // The samples counted so far are forgotten; a run that ends by count keeps its remaining ones.
+  mLogCntEnd -= mLogCnt;
   mLogCnt = 0;
   mLogEntryCnt = 0;
 }

@@ -4,12 +4,15 @@
 #include "i18n/ScriptedDialogService.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -27,6 +30,18 @@ template <class T> void WhenShown(std::function<void(T*)> pAction) {
     }
   });
   timer->start();
+}
+
+const QString cTableFilter = "Character Seperated Values (*.csv)|*.csv|Textdatei (*.txt)|*.txt";
+const QString cChartFilter = "Bitmap (*.bmp)|*.bmp|PNG (*.png)|*.png";
+
+// Chooses filter pIndex (from 1) in the dialog's filter box as a user does, with the arrow keys.
+void ChooseFilter(QFileDialog* pDialog, int pIndex) {
+  auto* box = pDialog->findChild<QComboBox*>("fileTypeCombo");
+  ASSERT_NE(box, nullptr);
+  for (int i = 0; i < 4 && box->currentIndex() != pIndex - 1; ++i)
+    QTest::keyClick(box, box->currentIndex() < pIndex - 1 ? Qt::Key_Down : Qt::Key_Up);
+  ASSERT_EQ(box->currentIndex(), pIndex - 1);
 }
 
 QStringList ButtonTexts(QMessageBox* pBox) {
@@ -156,22 +171,83 @@ TEST(QtDialogService, BoxShowsLinesSeparatelyWithButtonsOfTheLanguage) {
   Resources().SetLanguage(laGerman);
 }
 
+TEST(DialogService, SuffixFollowsTheChosenFilter) {
+  struct tCase {
+    QString Filter;
+    QString DefaultExt;
+    QString Suffix;
+  };
+  const tCase cases[] = {
+      {"Character Seperated Values (*.csv)", "csv", "csv"},
+      {"Textdatei (*.txt)", "csv", "txt"},
+      {"PNG (*.png)", "bmp", "png"},
+      {"Bilder (*.png *.bmp)", "bmp", "png"},
+      {"Archiv (*.tar.gz)", "", "tar.gz"},
+      {"Messwerte (Tabelle) (*.log)", "csv", "log"},
+      {"*.txt", "csv", "txt"},
+      {"Alle Dateien (*)", "csv", "csv"},
+      {"Alle Dateien (*.*)", "csv", "csv"},
+      {"Protokolle (*.lo?)", "csv", "csv"},
+      {"", "csv", "csv"},
+  };
+  for (const tCase& c : cases)
+    EXPECT_EQ(DialogSuffixForFilter(c.Filter, c.DefaultExt), c.Suffix) << qPrintable(c.Filter);
+}
+
+// The real dialog, set up as SaveFile sets it up, with a filter chosen and a name typed.
+TEST(QtDialogService, BareNameGetsTheExtensionOfTheChosenFilter) {
+  struct tCase {
+    QString Filter;
+    QString DefaultExt;
+    int Proposed; // filter the dialog opens on
+    int Chosen;   // filter the user leaves selected
+    QString Typed;
+    QString Expected;
+  };
+  const tCase cases[] = {
+      {cTableFilter, "csv", 1, 2, "log", "log.txt"},
+      {cTableFilter, "csv", 2, 1, "log", "log.csv"},
+      {cTableFilter, "csv", 1, 1, "log", "log.csv"},
+      {cTableFilter, "csv", 2, 2, "log", "log.txt"},
+      {cTableFilter, "csv", 1, 2, "typed.csv", "typed.csv"},
+      {cChartFilter, "bmp", 1, 2, "chart", "chart.png"},
+      {cChartFilter, "bmp", 2, 1, "chart", "chart.bmp"},
+  };
+  QTemporaryDir dir;
+  for (const tCase& c : cases) {
+    SCOPED_TRACE(qPrintable(c.Typed + " " + QString::number(c.Chosen)));
+    tSaveFileRequest request;
+    request.Filter = c.Filter;
+    request.FilterIndex = c.Proposed;
+    request.DefaultExt = c.DefaultExt;
+    request.FileName = QDir(dir.path()).filePath("proposed");
+    QFileDialog dialog;
+    tQtDialogService::PrepareSaveDialog(dialog, request);
+    dialog.show();
+    ChooseFilter(&dialog, c.Chosen);
+    auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(c.Typed);
+    EXPECT_EQ(dialog.selectedFiles().value(0).toStdString(),
+              QDir(dir.path()).filePath(c.Expected).toStdString());
+  }
+}
+
 TEST(QtDialogService, SaveDialogReportsFileAndChosenFilter) {
   QTemporaryDir dir;
-  const QString target = QDir(dir.path()).filePath("log.txt");
   tQtDialogService service;
   tSaveFileRequest request;
-  request.Filter = "Character Seperated Values (*.csv)|*.csv|Textdatei (*.txt)|*.txt";
+  request.Filter = cTableFilter;
   request.DefaultExt = "csv";
   request.FileName = QDir(dir.path()).filePath("log");
   WhenShown<QFileDialog>([&](QFileDialog* pDialog) {
-    pDialog->selectNameFilter("Textdatei (*.txt)");
-    pDialog->selectFile(target);
+    ChooseFilter(pDialog, 2);
+    pDialog->findChild<QLineEdit*>("fileNameEdit")->setText("log");
     static_cast<QDialog*>(pDialog)->accept();
   });
   const tSaveFileResult result = service.SaveFile(request);
   EXPECT_TRUE(result.Accepted);
-  EXPECT_EQ(result.FileName, target);
+  EXPECT_EQ(result.FileName.toStdString(), QDir(dir.path()).filePath("log.txt").toStdString());
   EXPECT_EQ(result.FilterIndex, 2);
 
   WhenShown<QFileDialog>([](QFileDialog* pDialog) { pDialog->reject(); });

@@ -241,6 +241,49 @@ TEST_F(tLogClearTest, ClearingTheTableDuringARunRestartsAtRowOne) {
   EXPECT_EQ(Cell(0, 1), "1,500");
 }
 
+TEST_F(tLogClearTest, ClearingTheTableDuringACountedRunKeepsTheSamplesStillToTake) {
+  AddFrame({});
+  mLogger->findChild<QSpinBox*>("SpinEditCountLog")->setValue(10);
+  Start();
+  for (int i = 0; i < 4; ++i)
+    DeliverAndTick();
+  Answer(true, true, false);
+  mLogger->ButtonClearTableChartClick(Button("ButtonClearTable"));
+  for (int i = 0; i < 20 && mLogger->IsLogging(); ++i)
+    DeliverAndTick();
+  EXPECT_EQ(mLogger->LogCnt(), 6);
+  EXPECT_EQ(mLogger->LogEntryCnt(), 6);
+  EXPECT_FALSE(mLogger->IsLogging());
+}
+
+TEST_F(tLogClearTest, UnitChangeIsRefusedWhileTheChartStillHoldsTheRunsPoints) {
+  // The table alone was cleared: the chart's curves are in the recorded units.
+  struct tCase {
+    const char* Box;
+    QString Unit;
+  };
+  const tCase cases[] = {{"ComboBoxUnitMBA", "mbar"}, {"ComboBoxTempUnit", "K"}};
+  for (const tCase& c : cases) {
+    SCOPED_TRACE(c.Box);
+    TearDown();
+    SetUp();
+    AddFrame({});
+    Start();
+    DeliverAndTick();
+    mLogger->BitBtnStopLogClick();
+    Answer(true, true, false);
+    mLogger->ButtonClearTableChartClick(Button("ButtonClearTable"));
+    ASSERT_EQ(mLogger->LogEntryCnt(), 0);
+    ASSERT_TRUE(mLogger->Chart()->HasData());
+    auto* box = mLogger->findChild<QComboBox*>(c.Box);
+    box->setCurrentIndex(box->findText(c.Unit));
+    Start();
+    EXPECT_EQ(mDialogs.LastMessage().Type, mtError);
+    EXPECT_EQ(mDialogs.LastMessage().Text, mLogger->LoggerText(4));
+    EXPECT_FALSE(mLogger->IsLogging());
+  }
+}
+
 TEST_F(tLogClearTest, CancelClearsNothing) {
   AddFrame({});
   Start();

@@ -34,6 +34,23 @@ TEST_F(tLoggerFixture, CountOf100TakesExactly100SamplesAnd50MoreWhenContinued) {
   EXPECT_EQ(mLogger->LogEntryCnt(), 150);
 }
 
+TEST_F(tLoggerFixture, ContinuingWithTheLargestCountNeitherOverflowsNorEndsTheRun) {
+  AddFrame({});
+  auto* count = mLogger->findChild<QSpinBox*>("SpinEditCountLog");
+  count->setValue(1);
+  Start();
+  DeliverAndTick();
+  DeliverAndTick();
+  ASSERT_FALSE(mLogger->IsLogging());
+  count->setValue(count->maximum());
+  Start();
+  ASSERT_TRUE(mLogger->IsLogging());
+  for (int i = 0; i < 3; ++i)
+    DeliverAndTick();
+  EXPECT_EQ(mLogger->LogCnt(), 4);
+  EXPECT_TRUE(mLogger->IsLogging());
+}
+
 TEST_F(tLoggerFixture, TickWithoutNewValueTakesNoSampleAndDoesNotCount) {
   AddFrame({});
   mLogger->findChild<QSpinBox*>("SpinEditCountLog")->setValue(3);
@@ -204,6 +221,28 @@ TEST_F(tLoggerFixture, ContinuingWithAnotherUnitIsRefused) {
   EXPECT_FALSE(mLogger->IsLogging());
 }
 
+TEST_F(tLoggerFixture, RenamingTheOnlyDeviceDuringARunKeepsTheRunsUnits) {
+  AddFrame({1, "T1", "A", 0, 16, "bar", "bar"});
+  auto* unitA = mLogger->findChild<QComboBox*>("ComboBoxUnitMBA");
+  auto* unitE = mLogger->findChild<QComboBox*>("ComboBoxUnitMBE");
+  unitA->setCurrentIndex(unitA->findText("mbar"));
+  unitE->setCurrentIndex(unitE->findText("mbar"));
+  Start();
+  DeliverAndTick(1.5);
+  // A new tag notifies the logger, which picks a single device's range units while idle.
+  mFrames[0]->DeviceInfo()->SetTag("T9");
+  DeliverAndTick(1.5);
+  ASSERT_EQ(mLogger->LogEntryCnt(), 2);
+  EXPECT_EQ(Cell(0, 2), Cell(0, 1));
+  EXPECT_EQ(unitA->currentText(), "mbar");
+  const tDevice* d = mLogger->DeviceListLog()[0];
+  double low = 0;
+  double high = 0;
+  ASSERT_TRUE(mLogger->Chart()->SeriesMinMax(d->SeriesP, low, high));
+  EXPECT_DOUBLE_EQ(low, 1500);
+  EXPECT_DOUBLE_EQ(high, 1500);
+}
+
 TEST_F(tLoggerFixture, TimedEndChecks) {
   AddFrame({});
   auto* endDate = mLogger->findChild<QDateEdit*>("dtpEndDate");
@@ -330,7 +369,8 @@ TEST_F(tLoggerFixture, ColumnsFitTheirHeadersAndTimeStampsInBothLanguages) {
     const QFontMetrics cells(grid->font());
     int total = 0;
     for (int c = 0; c < mLogger->Table().ColCount(); ++c) {
-      EXPECT_GT(grid->columnWidth(c), heads.horizontalAdvance(Cell(c, 0))) << c << qPrintable(Cell(c, 0));
+      EXPECT_GT(grid->columnWidth(c), heads.horizontalAdvance(Cell(c, 0)))
+          << c << qPrintable(Cell(c, 0));
       total += grid->columnWidth(c);
     }
     EXPECT_GT(grid->columnWidth(2), cells.horizontalAdvance(Cell(2, 1))) << qPrintable(Cell(2, 1));
