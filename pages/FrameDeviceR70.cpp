@@ -160,8 +160,7 @@ void TFrameDeviceR70::BuildComponents() {
   BuildAdjustTab();
   BuildSettingsTab();
 
-  // The hidden lists come last: the engine translates in creation order, and the list
-  // handlers refresh texts (the VQ-5's temperature panel) that the earlier components received.
+  // The hidden lists: their change handlers copy each translation to where the code needs it.
   RichEditTransStringGridInfo = new tRichEdit(
       QStringList{QStringLiteral("228@Gerätetyp:"), QStringLiteral("206@Messbereich:"),
                   QStringLiteral("207@Ausgangssignal:"), QStringLiteral("231@Genauigkeit:"),
