@@ -387,9 +387,7 @@ void TFormMain::FormCreate() {
   mIniFile = std::make_unique<tIniFile>(lIniName);
   mIniFile->SetOnWriteError([this](const QString& pText) {
     // Shown after the running handler, once per failing period (the file reports it once).
-    QTimer::singleShot(0, this, [this, pText] {
-      Dialogs().Warning(QStringLiteral("%1\r%2").arg(mIniFile->FileName(), pText), this);
-    });
+    QTimer::singleShot(0, this, [this, pText] { Dialogs().Warning(pText, this); });
   });
   mPortMap = std::make_unique<tPortMap>(*mIniFile);
   if (DeviceLister()) mPortMap->SetDeviceLister(DeviceLister());

@@ -1,5 +1,6 @@
 #include "core/IniFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -186,7 +187,7 @@ bool tIniFile::Save() {
   std::string lText;
   QString lError;
   if (mData->Ini.Save(lText) < 0) {
-    lError = QStringLiteral("The settings could not be formatted");
+    lError = QStringLiteral("Einstellungen nicht formatierbar");
   } else {
     QSaveFile lFile(mFileName);
     // Unbuffered: a full disk then fails the write itself; buffered, the failing flush inside
@@ -200,8 +201,9 @@ bool tIniFile::Save() {
     mLastError.clear();
     return true;
   }
-  mLastError = QStringLiteral("The settings file \"%1\" could not be written: %2")
-                   .arg(QFileInfo(mFileName).absoluteFilePath(), lError);
+  // A fixed German technical text like those of the lower layers; the reason is the system's.
+  mLastError = QStringLiteral("Fehler beim Schreiben der Datei %1: %2")
+                   .arg(QDir::toNativeSeparators(QFileInfo(mFileName).absoluteFilePath()), lError);
   if (!mWriteFailing && FOnWriteError) FOnWriteError(mLastError);
   mWriteFailing = true;
   return false;

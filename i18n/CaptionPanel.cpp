@@ -1,8 +1,38 @@
 #include "i18n/CaptionPanel.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 
+namespace {
+
+// The caption is painted, so without this a screen reader would find an empty frame where
+// the page shows its live value. Read as static text named by the caption.
+class tCaptionPanelAccessible : public QAccessibleWidget {
+public:
+  explicit tCaptionPanelAccessible(tCaptionPanel* pPanel)
+      : QAccessibleWidget(pPanel, QAccessible::StaticText) {}
+
+  QString text(QAccessible::Text pText) const override {
+    if (pText == QAccessible::Name && widget()->accessibleName().isEmpty())
+      return static_cast<const tCaptionPanel*>(widget())->Caption();
+    return QAccessibleWidget::text(pText);
+  }
+};
+
+QAccessibleInterface* CaptionPanelAccessible(const QString& /*pClassName*/, QObject* pObject) {
+  auto* lPanel = qobject_cast<tCaptionPanel*>(pObject);
+  return lPanel ? new tCaptionPanelAccessible(lPanel) : nullptr;
+}
+
+} // namespace
+
 tCaptionPanel::tCaptionPanel(QWidget* pParent) : QFrame(pParent) {
+  // Installed before the first panel exists; interfaces are only made when asked for.
+  static const bool lFactoryInstalled = [] {
+    QAccessible::installFactory(CaptionPanelAccessible);
+    return true;
+  }();
+  Q_UNUSED(lFactoryInstalled);
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setLineWidth(1);
 }
@@ -16,6 +46,9 @@ void tCaptionPanel::SetCaption(const QString& pCaption) {
   FCaption = pCaption;
   updateGeometry();
   update();
+  // Tells a screen reader that the value changed; nothing happens while none listens.
+  QAccessibleEvent lEvent(this, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&lEvent);
 }
 
 void tCaptionPanel::SetAlignment(Qt::Alignment pAlignment) {

@@ -1,6 +1,7 @@
 #pragma once
 // A panel that carries a caption, drawn by itself inside its frame; it may hold other
-// controls as well. The device pages show their live values in such panels.
+// controls as well. The device pages show their live values in such panels. Assistive
+// technology reads the caption as the panel's name and is told of every change.
 #include <QFrame>
 #include <QString>
 

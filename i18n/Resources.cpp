@@ -86,14 +86,19 @@ tResources::~tResources() {
     QObject::disconnect(it.value());
 }
 
-void tResources::AddForm(QWidget* pForm) {
+void tResources::AddForm(QWidget* pForm, std::function<void()> pOnTranslated) {
   if (!pForm) return;
+  if (pOnTranslated)
+    mOnTranslated.insert(pForm, std::move(pOnTranslated));
+  else
+    mOnTranslated.remove(pForm);
   if (!mForms.contains(pForm)) {
     mForms.append(pForm);
     // A form destroyed without leaving the registry must not be reached again.
     mWatches.insert(pForm, QObject::connect(pForm, &QObject::destroyed, [this, pForm] {
                       mForms.removeAll(pForm);
                       mWatches.remove(pForm);
+                      mOnTranslated.remove(pForm);
                     }));
   }
   HarvestForm(pForm);
@@ -108,6 +113,7 @@ void tResources::DeleteForm(QWidget* pForm) {
   if (i < 0) throw eListError(QStringLiteral("List index out of bounds (%1)").arg(i));
   mForms.removeAt(i);
   QObject::disconnect(mWatches.take(pForm));
+  mOnTranslated.remove(pForm);
 }
 
 bool tResources::IsRegistered(const QWidget* pForm) const {
@@ -276,6 +282,9 @@ void tResources::TranslateForm(QWidget* pForm) {
       if (auto* r = qobject_cast<QRadioButton*>(c)) r->setText(t);
     }
   }
+  // A copy: the handler may replace or remove itself.
+  if (const auto lHandler = mOnTranslated.value(pForm); lHandler && mForms.contains(pForm))
+    lHandler();
 }
 
 tResources& Resources() {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 class QObject;
 class QWidget;
@@ -25,8 +26,10 @@ public:
   tResources& operator=(const tResources&) = delete;
 
   // Registers a form (QMainWindow or QDialog: its own caption counts) or a frame (any other
-  // widget), harvests its placeholders into the index and translates every registered form.
-  void AddForm(QWidget* pForm);
+  // widget), harvests its placeholders into the index and translates it. pOnTranslated, when
+  // given, runs after every translation of the form, once all its components carry their
+  // texts: the place for the form's own corrections that the positional rules cannot express.
+  void AddForm(QWidget* pForm, std::function<void()> pOnTranslated = {});
   // Takes the form out of the registry; its index entries stay for the next instance.
   // Raises eListError when the form is not registered.
   void DeleteForm(QWidget* pForm);
@@ -61,6 +64,7 @@ private:
   QList<QWidget*> mForms;
   // Drops a form that is destroyed while still registered.
   QHash<QWidget*, QMetaObject::Connection> mWatches;
+  QHash<QWidget*, std::function<void()>> mOnTranslated;
   QStringList mCompIdx;
   tLanguage FLanguage;
 };

@@ -244,6 +244,8 @@ bool TFrameAdjust::eventFilter(QObject* pWatched, QEvent* pEvent) {
   if (lButton && (lButton == BitBtnInc || lButton == BitBtnDec)) {
     switch (pEvent->type()) {
     case QEvent::MouseButtonPress:
+    // A quick second press arrives as a double-click; it holds the button all the same.
+    case QEvent::MouseButtonDblClick:
       if (static_cast<QMouseEvent*>(pEvent)->button() == Qt::LeftButton) StartIncDec(lButton);
       break;
     case QEvent::MouseButtonRelease:

@@ -134,7 +134,7 @@ TFrameDeviceR70::TFrameDeviceR70(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
   ClearGridSelection(StringGridInfo);
   ComboBoxTempUnit->setCurrentIndex(0);
   CheckTranslationLines(*RichEditTransOutText, 3);
-  Resources().AddForm(this);
+  Resources().AddForm(this, [this] { PageTranslated(); });
   EnableControls(false);
   EnableSettings(false);
 }
@@ -159,8 +159,7 @@ void TFrameDeviceR70::BuildComponents() {
   BuildAdjustTab();
   BuildSettingsTab();
 
-  // The hidden lists come last: the engine translates in creation order, and the list
-  // handlers correct texts (the VQ-5's third mode) that the earlier components received.
+  // The hidden lists: their change handlers copy each translation to where the code needs it.
   RichEditTransStringGridInfo = new tRichEdit(
       QStringList{QStringLiteral("228@Gerätetyp:"), QStringLiteral("206@Messbereich:"),
                   QStringLiteral("207@Ausgangssignal:"), QStringLiteral("231@Genauigkeit:"),
@@ -616,10 +615,16 @@ void TFrameDeviceR70::RichEditTransOutTextChange() {
   }
   if (mDeviceInfo && mDeviceInfo->DeviceType() == dtVQ5) {
     PanelTemperature->SetCaption(OutText[otNotSupported]);
-    // The engine translates the list by position and holds id 221 for the third item.
-    if (RadioGroupOperMode->ItemCount() == ModeItemsVQ5.size()) {
-      RadioGroupOperMode->SetItem(2, Resources().CatalogueText(232));
-    }
+  }
+}
+
+void TFrameDeviceR70::PageTranslated() {
+  // The engine translates the mode list by position and holds id 221 for the third item. Not
+  // done in a list handler: a raised tab moves to the end of Qt's child order, so the list
+  // may be translated after the hidden lists.
+  if (mDeviceInfo && mDeviceInfo->DeviceType() == dtVQ5 &&
+      RadioGroupOperMode->ItemCount() == ModeItemsVQ5.size()) {
+    RadioGroupOperMode->SetItem(2, Resources().CatalogueText(232));
   }
 }
 

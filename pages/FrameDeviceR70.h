@@ -111,6 +111,7 @@ private:
   void AdjustStatusChanged(tDeviceStatus pDeviceStatus);
   void PageControlChange();
   void RichEditTransOutTextChange();
+  void PageTranslated();
   void RichEditTransStringGridInfoChange();
   void FitTranslatedTexts();
   void SetGridValue(int pRow, const QString& pText);

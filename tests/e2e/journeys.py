@@ -27,6 +27,17 @@ def _sim_frames(s, com):
     return sum(1 for line in s.sim_log(com).splitlines() if " RX " in line)
 
 
+def _shown_pressure(s):
+    """The number the pressure panel of the shown page names to assistive technology."""
+    group = s.find_showing(name="Pressure ")
+    for acc in s.find_all(root=group) if group is not None else []:
+        try:
+            return float(acc.name)
+        except (TypeError, ValueError):
+            continue  # the group itself, the unit box, the "-" and "+" labels
+    return None
+
+
 def add_k40_and_r70_and_see_live_values(s):
     s.start_sim(3, ["--instrument", "k40p", "--pressure", "4.2"])
     s.start_sim(5, ["--instrument", "r70", "--pressure", "7.5"])
@@ -68,6 +79,13 @@ def add_k40_and_r70_and_see_live_values(s):
     for c in (3, 5):
         assert after[c] > before[c] + 5, (c, before[c], after[c])
     s.screenshot("two-instruments")
+
+    # The painted live pressure is readable through AT-SPI and is the simulator's value.
+    for com, bar in ((3, 4.2), (5, 7.5)):
+        s.click_widget(s.find(name=str(com), root=tree))
+        s.wait_for(lambda: _shown_pressure(s) == bar, 10,
+                   "COM%d pressure %s bar read through AT-SPI (last %r)"
+                   % (com, bar, _shown_pressure(s)))
 
     ini = s.read_settings()
     assert "Language=1" in ini, ini

@@ -114,9 +114,10 @@ TEST_P(UnwritableFolder, keeps_running_warns_once_and_stores_once_writable) {
     PumpFor(50);
     EXPECT_EQ(Resources().Language(), laEnglish);
     ASSERT_EQ(Warnings().size(), 1);
-    EXPECT_TRUE(Warnings().front().Text.startsWith(IniName() + "\r"))
-        << qPrintable(Warnings().front().Text);
-    EXPECT_GT(Warnings().front().Text.size(), IniName().size() + 1) << "no reason given";
+    const QString lPrefix = "Fehler beim Schreiben der Datei " + IniName() + ": ";
+    EXPECT_TRUE(Warnings().front().Text.startsWith(lPrefix)) << qPrintable(Warnings().front().Text);
+    EXPECT_GT(Warnings().front().Text.size(), lPrefix.size()) << "no reason given";
+    EXPECT_EQ(Warnings().front().Text.count(IniName()), 1);
     QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(IniName(), QFile::ReadOwner | QFile::WriteOwner);
   }

@@ -4,6 +4,7 @@
 #include "i18n/RadioGroup.h"
 #include "i18n/RichEdit.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QImage>
 #include <QRadioButton>
@@ -83,6 +84,20 @@ TEST(BitButton, CaptionAndHintAreTextAndToolTip) {
   button.SetHint("keep pressed");
   EXPECT_EQ(button.text(), "Start");
   EXPECT_EQ(button.toolTip(), "keep pressed");
+}
+
+// The live values are painted: assistive technology reads them through the panel's own
+// interface, named by the caption it shows.
+TEST(CaptionPanel, AssistiveTechnologyReadsTheShownCaption) {
+  tCaptionPanel panel("- - -");
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&panel);
+  ASSERT_NE(iface, nullptr);
+  EXPECT_EQ(iface->role(), QAccessible::StaticText);
+  EXPECT_EQ(iface->text(QAccessible::Name), "- - -");
+  panel.SetCaption(" 7.500");
+  EXPECT_EQ(iface->text(QAccessible::Name), " 7.500");
+  panel.SetCaption("");
+  EXPECT_EQ(iface->text(QAccessible::Name), "");
 }
 
 // The value panels, the error box and the info grid must look the same on every style.

@@ -310,6 +310,27 @@ TEST_F(ResourcesTest, RebuiltRadioGroupIsTranslatedByPosition) {
   mRes.DeleteForm(&frame);
 }
 
+TEST_F(ResourcesTest, TranslatedHandlerCorrectsTheFormAfterEveryTranslationUntilItLeaves) {
+  TFrameSample frame;
+  int calls = 0;
+  mRes.AddForm(&frame, [&] {
+    ++calls;
+    EXPECT_FALSE(frame.OutText->Line(0).contains('@')) << "runs before the last component";
+    frame.Group->SetItem(2, mRes.CatalogueText(232));
+  });
+  frame.Group->SetItems({"219@auf Abfrage", "220@zyklisch Druck", "232@zyklisch Druck [Digit]"});
+  mRes.SetLanguage(laEnglish);
+  EXPECT_EQ(frame.Group->Item(2), "cycl. pressure [Digit (10000-60000)]");
+  EXPECT_EQ(calls, 2);
+  // Registered again without a handler: the old one (and what it captured) is gone.
+  mRes.DeleteForm(&frame);
+  mRes.AddForm(&frame);
+  mRes.SetLanguage(laGerman);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(frame.Group->Item(2), "zyklisch Druck und Temperatur");
+  mRes.DeleteForm(&frame);
+}
+
 TEST_F(ResourcesTest, RadioGroupWithoutIdLosesItsCaption) {
   TFrameSample frame;
   frame.Group->SetCaption("Modus");

@@ -11,6 +11,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -180,6 +181,24 @@ TEST_F(AdjustPanel, HoldingInRealTimeStepsEveryTimerPeriod) {
   EXPECT_EQ(mCalls.size(), lSent) << "nothing after the release";
   for (const tCall& lCall : mCalls)
     EXPECT_EQ(lCall.Action, aaDec1);
+}
+
+TEST_F(AdjustPanel, QuickSecondPressHoldsThoughQtDeliversItAsDoubleClick) {
+  StartAdjusting();
+  for (auto [lButton, lStep] : {std::pair{Inc(), aaInc1}, std::pair{Dec(), aaDec1}}) {
+    mCalls.clear();
+    QTest::mouseClick(lButton, Qt::LeftButton);
+    const QPointF lCentre = QRectF(lButton->rect()).center();
+    QMouseEvent lSecond(QEvent::MouseButtonDblClick, lCentre, lButton->mapToGlobal(lCentre),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(lButton, &lSecond);
+    ASSERT_TRUE(mTimer->isActive()) << "the second press does not hold";
+    Tick();
+    Tick();
+    QTest::mouseRelease(lButton, Qt::LeftButton);
+    EXPECT_FALSE(mTimer->isActive());
+    EXPECT_EQ(Actions(), (std::vector<tAdjustAction>{lStep, lStep}));
+  }
 }
 
 TEST_F(AdjustPanel, SpaceKeyHoldsUntilItsReleaseAndIgnoresAutoRepeat) {

@@ -236,6 +236,21 @@ TEST_F(PageR70, Vq5ShowsNoTemperatureAndThreeModesWhoseThirdKeepsItsText) {
   Resources().SetLanguage(laGerman);
   EXPECT_EQ(lPage.RadioGroupOperMode->Items(), lGerman);
 
+  // A raised tab moves to the end of Qt's child order, so the settings tab is then translated
+  // after the info tab's hidden lists; the third item must still read message 232.
+  lPage.PageControl->setCurrentWidget(lPage.TabSheetSettings);
+  Resources().SetLanguage(laEnglish);
+  EXPECT_EQ(lPage.RadioGroupOperMode->Items(), lEnglish);
+  Resources().SetLanguage(laGerman);
+  EXPECT_EQ(lPage.RadioGroupOperMode->Items(), lGerman);
+  {
+    // Another VQ-5 page rebuilding its list re-translates every page.
+    tR70PageBench lOther(tSimR70::tModel::VQ5);
+    lOther.Create();
+    EXPECT_EQ(lOther.Page().RadioGroupOperMode->Items(), lGerman);
+    EXPECT_EQ(lPage.RadioGroupOperMode->Items(), lGerman);
+  }
+
   // Not connected any more: the temperature panel still names the missing feature.
   lPage.SetDeviceStatus(dsProgramming);
   EXPECT_EQ(lPage.PanelTemperature->Caption(), QStringLiteral("nicht unterstützt"));
