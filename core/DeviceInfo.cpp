@@ -198,11 +198,13 @@ void tDeviceInfo::SetTag(const QString& pValue) {
 void tDeviceInfo::SetPressureWerkUnit(const double pValue) {
   FPressureWerkUnit = pValue;
   FLastPressureWerkTime = NowDateTime();
+  mPressureWerkSeq = ++mSampleSeq;
 }
 
 void tDeviceInfo::SetPressureBar(const double pValue) {
   FPressureBar = pValue;
   FLastPressureTime = NowDateTime();
+  mPressureSeq = ++mSampleSeq;
 }
 
 void tDeviceInfo::SetTemperature(const double pValue) {
@@ -212,4 +214,5 @@ void tDeviceInfo::SetTemperature(const double pValue) {
 void tDeviceInfo::SetPressureUnit(const double pValue) {
   FPressureUnit = pValue;
   FLastPressureTime = NowDateTime();
+  mPressureSeq = ++mSampleSeq;
 }

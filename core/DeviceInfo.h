@@ -165,6 +165,9 @@ public:
   void SetPressureUnit(const double pValue);
   tDateTime LastPressureTime() const { return FLastPressureTime; }
   tDateTime LastPressureWerkTime() const { return FLastPressureWerkTime; }
+  // True while the factory pressure is older than the pressure. Told by arrival order, not
+  // by the wall-clock stamps above, which jump with the clock.
+  bool PressureWerkIsOlder() const { return mPressureWerkSeq < mPressureSeq; }
 
 private:
   void NotifyChanged();
@@ -202,4 +205,7 @@ private:
   double FPressureUnit = 0;
   tDateTime FLastPressureTime = 0;
   tDateTime FLastPressureWerkTime = 0;
+  quint64 mSampleSeq = 0;
+  quint64 mPressureSeq = 0;
+  quint64 mPressureWerkSeq = 0;
 };

@@ -32,11 +32,11 @@ private:
 };
 
 // Declares an error class with its own class name, derived from eError.
-#define CORVANE_DECLARE_ERROR(NAME)                                                              \
-  class NAME : public eError {                                                                   \
-  public:                                                                                        \
-    explicit NAME(const QString& pMessage) : eError(pMessage, #NAME) {}                          \
-    NAME(const QString& pMessage, const eError& pInner) : eError(pMessage, pInner, #NAME) {}     \
+#define CORVANE_DECLARE_ERROR(NAME)                                                                \
+  class NAME : public eError {                                                                     \
+  public:                                                                                          \
+    explicit NAME(const QString& pMessage) : eError(pMessage, #NAME) {}                            \
+    NAME(const QString& pMessage, const eError& pInner) : eError(pMessage, pInner, #NAME) {}       \
   };
 
 // The application's report of an error that no handler caught (the fatal-error dialog in the

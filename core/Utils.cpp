@@ -1,7 +1,7 @@
 #include "core/Utils.h"
 
-#include "core/NestedLoop.h"
 #include "core/Format.h"
+#include "core/NestedLoop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -203,8 +203,7 @@ void tDMU_K40ifc::RequestNext() {
     SendRequest(LiveCmd("PK"), "k", 3);
   else if (MSecsElapsed(mLastTempTime, cRefreshMs))
     SendRequest(LiveCmd("TW"), "T", 3);
-  else if (FIsWerksDruckActive &&
-           mDeviceInfo->LastPressureWerkTime() < mDeviceInfo->LastPressureTime())
+  else if (FIsWerksDruckActive && mDeviceInfo->PressureWerkIsOlder())
     SendRequest(LiveCmd("PR"), "X", 3);
   else
     SendRequest(LiveCmd("PZ"), "P", 3);
@@ -339,7 +338,8 @@ bool tDMU_K40ifc::AdjustActionEvent(tToAdjust pToAdjust, tAdjustAction pAdjustAc
   if (!*alive || mAbort.Requested()) return false;
   bool done = false;
   {
-    const tAbortLatch::tWrite write(mAbort, pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
+    const tAbortLatch::tWrite write(mAbort,
+                                    pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
     for (int attempt = 0; attempt < cAdjustAttempts && !done; ++attempt) {
       try {
         RunAdjustAction(pToAdjust, pAdjustAction);

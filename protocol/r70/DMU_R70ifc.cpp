@@ -260,8 +260,7 @@ void tDMU_R70ifc::LiveTimer() {
     SendLive(Bytes({'U', 0x00, 0x00}), "u", 1);
   } else if (MSecsElapsed(mLastTempTime, cRefreshMs)) {
     SendLive("TWH", "t", 2);
-  } else if (FIsWerksDruckActive &&
-             mDeviceInfo->LastPressureWerkTime() < mDeviceInfo->LastPressureTime()) {
+  } else if (FIsWerksDruckActive && mDeviceInfo->PressureWerkIsOlder()) {
     SendLive(Bytes({'P', 'R', 0x00}), "X", 5);
   } else {
     SendLive(Bytes({'P', 'Z', 0x00}), "P", 5);
@@ -420,7 +419,8 @@ bool tDMU_R70ifc::AdjustActionEvent(const tToAdjust pToAdjust, const tAdjustActi
   if (mAbort.Requested()) return false;
   bool result = false;
   {
-    const tAbortLatch::tWrite write(mAbort, pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
+    const tAbortLatch::tWrite write(mAbort,
+                                    pAdjustAction == aaOK || pAdjustAction == aaFactoryReset);
     for (int attempt = 0; attempt < cAdjustAttempts; ++attempt) {
       try {
         result = RunAdjustAction(pToAdjust, pAdjustAction);

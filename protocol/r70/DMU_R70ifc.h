@@ -12,8 +12,8 @@
 #include <QByteArray>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <memory>
 
 class QTimer;

@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 using namespace faults;
@@ -185,4 +187,40 @@ TEST_F(LoggerFaults, unwritable_save_targets_mid_log_report_and_lose_no_row) {
   const QByteArray lSaved = lFile.readAll();
   EXPECT_GE(CountLines(lGood), lRows + 1)
       << "rows missing from the saved table: " << lSaved.left(400).constData();
+}
+
+// A noisy line spoils one live reply in a few on both instruments for half a minute of
+// logging: the spoilt replies are skipped, both instruments stay in the run, no box appears,
+// and a row misses a value only where no fresh one arrived since the last tick.
+TEST_F(LoggerFaults, noisy_lines_lose_single_samples_never_an_instrument) {
+  for (tSimPortFactory* lPorts : {mK40Ports.get(), mR70Ports.get()}) {
+    ASSERT_NE(lPorts->Last(), nullptr);
+    tSimFaults lNoisy;
+    lNoisy.CorruptEvery = 7;
+    lNoisy.TruncateEvery = 11;
+    lPorts->Last()->SetFaults(lNoisy);
+  }
+  // Ends by count, well after the half minute watched here.
+  mLogger->findChild<QRadioButton*>("RadioButtonEndLogCount")->click();
+  mLogger->findChild<QSpinBox*>("SpinEditCountLog")->setValue(100000);
+  StartRun();
+  PumpFor(30000);
+  EXPECT_EQ(mFrameK40->DeviceStatus(), dsLogging);
+  EXPECT_EQ(mFrameR70->DeviceStatus(), dsLogging);
+  EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join(" | "));
+  const int lRows = mLogger->LogEntryCnt();
+  EXPECT_GE(lRows, 250) << "the run did not keep its pace";
+  int lGaps = 0;
+  QString lPrevious;
+  for (const QString& lRow : RowTexts(1, lRows)) {
+    const QStringList lCells = lRow.split(';');
+    for (const QString& lCell : lCells)
+      if (lCell == QLatin1String("/")) ++lGaps;
+    // Two missing samples in a row would be a lost instrument, not a lost reply.
+    if (lRow.startsWith(QLatin1String("/;")))
+      EXPECT_FALSE(lPrevious.startsWith(QLatin1String("/;"))) << qPrintable(lRow);
+    lPrevious = lRow;
+  }
+  EXPECT_LE(lGaps, lRows / 20) << "more gaps than spoilt replies explain";
+  mLogger->BitBtnStopLogClick();
 }

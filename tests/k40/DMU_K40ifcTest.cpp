@@ -2,6 +2,7 @@
 #include "protocol/k40/DMU_K40ifc.h"
 
 #include "K40Rig.h"
+#include "core/Clock.h"
 
 #include <QDate>
 #include <QLocale>
@@ -433,4 +434,35 @@ TEST(DMU_K40ifc, OperatingParametersAreEncodedIntoTheirCells) {
   } catch (const eError& e) {
     EXPECT_EQ(e.Message(), "Unknown operating Mode: 252");
   }
+}
+
+// The wall clock jumps at daylight-saving changes and NTP steps; the live loop must not.
+TEST(DMU_K40ifc, WallClockStepsChangeNeitherTimeOutsNorIntervals) {
+  qint64 offset = 0;
+  SetWallClock([&] { return QDateTime::currentDateTime().addSecs(offset); });
+  tIfcRig rig;
+  rig.Connect();
+  ASSERT_TRUE(rig.WaitLive(3));
+  for (qint64 step : {3600, -3600, -3600}) {
+    SCOPED_TRACE(step);
+    offset += step;
+    const qsizetype from = rig.Live().size();
+    PumpMs(2200);
+    const QStringList after = rig.Live().mid(from);
+    EXPECT_EQ(rig.TimeOuts, 0);
+    EXPECT_GT(after.size(), 40);
+    // Status and temperature once a second, not at once and not after an hour.
+    EXPECT_GE(after.count("504b00"), 2);
+    EXPECT_LE(after.count("504b00"), 3);
+    EXPECT_GE(after.count("545700"), 2);
+  }
+  tSimFaults silent;
+  silent.Silent = true;
+  rig.Rig.SetFaults(silent);
+  QElapsedTimer clock;
+  clock.start();
+  offset -= 3600;
+  ASSERT_TRUE(WaitUntil([&] { return rig.TimeOuts > 0; }, 3000));
+  EXPECT_GE(clock.elapsed(), 800); // a second after the last valid reply
+  SetWallClock({});
 }

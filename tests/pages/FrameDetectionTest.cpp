@@ -4,6 +4,7 @@
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
 #include "sim/SimK40.h"
+#include "sim/SimPort.h"
 #include "sim/SimR70.h"
 
 #include <QElapsedTimer>
@@ -235,6 +236,34 @@ TEST_F(tFrameFixture, opening_errors_show_message_102_with_their_reason) {
     EXPECT_FALSE(lFrame.TimerConnecting->isActive());
     EXPECT_TRUE(lFrame.ButtonConnect->isEnabled());
   }
+}
+
+// A port's own error text is shown as it stands after message 102, even with a "%" in it.
+TEST_F(tFrameFixture, port_error_text_with_percent_signs_follows_message_102_unchanged) {
+  class tRefusingPort : public tSimPort {
+  public:
+    using tSimPort::tSimPort;
+    void SetBaud(int pValue) override {
+      if (pValue == 115200) throw eError(QStringLiteral("COM7: 100% belegt (%d %s %n)"));
+      tSimPort::SetBaud(pValue);
+    }
+  };
+  tSimR70 lR70(tSimR70::tModel::R7x);
+  tSimFaults lSilent;
+  lSilent.Silent = true;
+  TFrameDevice::SetComPortFactory([&]() -> std::unique_ptr<iComPort> {
+    auto lPort = std::make_unique<tRefusingPort>(&lR70);
+    lPort->SetFaults(lSilent);
+    return lPort;
+  });
+  UseBridges({{QStringLiteral("HALVEX_R-7X_0815"), 7}});
+  Resources().SetLanguage(laEnglish);
+  TFrameDevice lFrame;
+  lFrame.Initialize(7);
+  lFrame.Connect();
+  ASSERT_TRUE(WaitFor([&] { return mDialogs.MessageCount() > 0; }, 8000));
+  EXPECT_EQ(mDialogs.LastMessage().Text, "Connection on COM7 failed: COM7: 100% belegt (%d %s %n)");
+  EXPECT_EQ(lFrame.DeviceStatus(), dsDisconnected);
 }
 
 TEST_F(tFrameFixture, status_write_fires_only_on_a_change) {

@@ -3,6 +3,7 @@
 #include "protocol/r70/DMU_R70ifc.h"
 
 #include "R70TestSupport.h"
+#include "core/Clock.h"
 #include "core/DeviceInfo.h"
 #include "core/Format.h"
 
@@ -538,4 +539,34 @@ TEST(R70DeviceInterface, ReleasingTheInterfaceClosesAndReleasesThePortOnce) {
   EXPECT_EQ(counts->Closed, 1);
   EXPECT_EQ(counts->Destroyed, 1);
   PumpMs(30);
+}
+
+// The wall clock jumps at daylight-saving changes and NTP steps; the live exchange must not.
+TEST(R70DeviceInterface, WallClockStepsChangeNeitherTimeOutsNorIntervals) {
+  qint64 offset = 0;
+  SetWallClock([&] { return QDateTime::currentDateTime().addSecs(offset); });
+  tIfcBench b;
+  b.Initialize();
+  int timeOuts = 0;
+  b.Ifc->SetOnTimeOut([&] { ++timeOuts; });
+  ASSERT_TRUE(WaitUntil([&] { return b.LiveRequests().size() >= 3; }));
+  for (qint64 step : {3600, -3600, -3600}) {
+    SCOPED_TRACE(step);
+    offset += step;
+    const qsizetype from = b.LiveRequests().size();
+    PumpMs(2200);
+    const QList<QByteArray> after = b.LiveRequests().mid(from);
+    EXPECT_EQ(timeOuts, 0);
+    EXPECT_GT(after.size(), 40);
+    EXPECT_GE(after.count(cStatus), 2);
+    EXPECT_LE(after.count(cStatus), 3);
+    EXPECT_GE(after.count(cTemp), 2);
+  }
+  b.Line.SetFaults([](tSimFaults& f) { f.Silent = true; });
+  QElapsedTimer clock;
+  clock.start();
+  offset -= 3600;
+  ASSERT_TRUE(WaitUntil([&] { return timeOuts > 0; }, 3000));
+  EXPECT_GE(clock.elapsed(), 800); // a second after the last valid reply
+  SetWallClock({});
 }

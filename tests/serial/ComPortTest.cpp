@@ -68,6 +68,31 @@ TEST(ComPort, RequestSequenceLeavesThePortInExactlyThisOrder) {
   EXPECT_TRUE(lPort.Open());
 }
 
+// A handler that raises must not leave the real port deaf: the error reaches the
+// application's report from the event loop, and the next bytes are notified as before.
+TEST(ComPort, AnErrorRaisedByTheHandlerIsReportedAndThePortKeepsNotifying) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  QStringList lReported;
+  SetErrorReport([&](const eError& pError) { lReported << pError.Message(); });
+  QByteArray lBytes;
+  int lCalls = 0;
+  lPort.SetOnTriggerAvail([&](iComPort* pCP, quint16 pCount) {
+    for (int i = 0; i < pCount; ++i)
+      lBytes.append(char(pCP->ReadByte()));
+    if (++lCalls == 1) throw eError(QStringLiteral("Checksumme fehlerhaft"));
+  });
+  lPort.SetOpen(true);
+  lLine.Peer.Write("first");
+  ASSERT_TRUE(WaitFor([&] { return lReported.size() == 1; }));
+  EXPECT_EQ(lReported, QStringList{"Checksumme fehlerhaft"});
+  lLine.Peer.Write("second");
+  EXPECT_TRUE(WaitFor([&] { return lBytes.endsWith("second"); })) << lBytes.constData();
+  EXPECT_EQ(lReported.size(), 1);
+  SetErrorReport({});
+}
+
 TEST(ComPort, RepliesArriveAsNotificationsFromTheEventLoop) {
   tLine lLine;
   TApdComPort lPort(&lLine.Map);
