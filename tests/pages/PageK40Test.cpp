@@ -12,6 +12,7 @@
 #include "sim/SimK40.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -286,6 +287,31 @@ TEST_F(PageK40, failed_settings_write_reports_and_resumes_the_live_values) {
     b.Sim.SetPressure(5);
     EXPECT_TRUE(b.WaitPressure(" 5,000"));
   }
+}
+
+// A noisy line: spoilt replies are counted under the live values, in the page's language,
+// and never shown in a box; the live values keep coming.
+TEST_F(PageK40, spoilt_live_replies_are_counted_on_the_page_without_a_box) {
+  tK40Bench b;
+  auto* lLabel = b.Page->findChild<QLabel*>("LabelBadReplies");
+  ASSERT_NE(lLabel, nullptr);
+  EXPECT_FALSE(lLabel->isVisibleTo(b.Page.get()));
+  tSimFaults lNoisy;
+  lNoisy.CorruptEvery = 4;
+  b.Port->SetFaults(lNoisy);
+  ASSERT_TRUE(WaitFor([&] { return b.Page->K40ifc()->BadReplies() >= 3; }, 3000));
+  b.Sim.SetPressure(6);
+  EXPECT_TRUE(b.WaitPressure(" 6,000"));
+  EXPECT_TRUE(lLabel->isVisibleTo(b.Page.get()));
+  EXPECT_TRUE(lLabel->text().startsWith("Gestörte Antworten: ")) << qPrintable(lLabel->text());
+  Resources().SetLanguage(laEnglish);
+  b.Sim.SetPressure(7);
+  EXPECT_TRUE(b.WaitPressure(" 7,000"));
+  EXPECT_TRUE(lLabel->text().startsWith("Corrupted replies: ")) << qPrintable(lLabel->text());
+  EXPECT_EQ(b.Page->DeviceStatus(), dsConnected);
+  EXPECT_EQ(mDialogs.MessageCount(), 0);
+  SaveScreenshot(b.Page.get(), "k40-page-corrupted-replies");
+  Resources().SetLanguage(laGerman);
 }
 
 TEST_F(PageK40, connection_failure_shows_message_213) {
