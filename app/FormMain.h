@@ -145,7 +145,6 @@ private:
   void DeviceStatusUpdated(tDeviceStatus pStatus);
   void DeviceInfoUpdated(tDeviceInfo* pSender);
   void DeviceCountUpdated(std::int32_t pCount);
-  void MirrorAddAction();
   QTreeWidgetItem* SelectedItem() const;
   QTreeWidgetItem* ItemOfRecord(const tDeviceInfo* pInfo) const;
   static TFrameDevice* FrameOfItem(const QTreeWidgetItem* pItem);
@@ -164,7 +163,6 @@ private:
   QMenu* mMenuAddSub = nullptr;
   QMenu* mPopAddSub = nullptr;
   // The port number of a single free port, added by the Add command without a sub-menu.
-  int mPopAddDeviceTag = 0;
   bool mActivated = false;
   bool mClosing = false;
 };

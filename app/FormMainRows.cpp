@@ -390,9 +390,8 @@ void TFormMain::WriteTag(tDeviceInfo* pInfo, const QString& pTag) {
 // --- Port entries ------------------------------------------------------------------------
 
 QStringList TFormMain::ListComPorts() {
-  if (!mPortMap) return {};
-  mPortMap->Update();
-  return mPortMap->ListComPorts();
+  // The map scans the serial devices once while it lists the present ports.
+  return mPortMap ? mPortMap->ListComPorts() : QStringList();
 }
 
 void TFormMain::DoListComports() {
@@ -425,7 +424,6 @@ bool TFormMain::UpdatePortMenu() {
     lItem->setObjectName(QStringLiteral("mi") + lPort);
     lItem->setProperty(kTag, lComNr);
     connect(lItem, &QAction::triggered, this, [this, lItem] { miAddDeviceClick(lItem); });
-    mPopAddDeviceTag = lComNr;
     miPopAddDevice->setProperty(kTag, lComNr);
     mPopAddSub->addAction(lItem);
 

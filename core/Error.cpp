@@ -67,3 +67,8 @@ void ReportErrorQueued(const std::exception& pError) {
   }
   ReportErrorQueued(eError(QString::fromLocal8Bit(pError.what()), "std::exception"));
 }
+
+QString ErrorText(const std::exception& pError) {
+  if (const auto* lError = dynamic_cast<const eError*>(&pError)) return lError->Message();
+  return QString::fromUtf8(pError.what());
+}

@@ -39,6 +39,9 @@ private:
     NAME(const QString& pMessage, const eError& pInner) : eError(pMessage, pInner, #NAME) {}       \
   };
 
+// The text of an error as the user reads it: an eError's message, else what() as it stands.
+QString ErrorText(const std::exception& pError);
+
 // The application's report of an error that no handler caught (the fatal-error dialog in the
 // program; tests install their own). Without one, errors go to the standard error stream.
 using tErrorReport = std::function<void(const eError& pError)>;

@@ -1,7 +1,7 @@
 #include "core/Utils.h"
 
 #include "core/Format.h"
-#include "core/NestedLoop.h"
+#include "core/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,18 +126,12 @@ void Delay(double pMSec, bool pKeepResponsive) {
 
   if (pKeepResponsive && QCoreApplication::instance() != nullptr &&
       QThread::currentThread() == QCoreApplication::instance()->thread()) {
-    // Block in the event loop: any event (serial data, input, a timer) wakes it at once, and
-    // the guard timer ends the wait when the polled stretch begins.
-    const tNestedLoop lNested;
-    QTimer lGuard;
-    lGuard.setSingleShot(true);
-    lGuard.setTimerType(Qt::PreciseTimer);
-    while (pMSec - lElapsed() > cPollMSec) {
-      const double lRemaining = pMSec - lElapsed() - cPollMSec;
-      lGuard.start(static_cast<int>(std::clamp(lRemaining, 1.0, 1000.0)));
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    lGuard.stop();
+    // Block in the event loop until the polled stretch: any event (serial data, input, a
+    // timer) is handled at once meanwhile.
+    const double lWait = pMSec - cPollMSec;
+    if (lWait > 0)
+      WaitUntil({}, static_cast<std::int64_t>(lWait),
+                static_cast<int>(std::clamp(lWait, 1.0, 1000.0)));
   } else if (!pKeepResponsive) {
     // Nothing has to run meanwhile: sleep until shortly before the end.
     while (pMSec - lElapsed() > 2.0) {

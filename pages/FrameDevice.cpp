@@ -2,11 +2,13 @@
 
 #include "core/NestedLoop.h"
 #include "core/Utils.h"
+#include "core/Wait.h"
 #include "i18n/DialogService.h"
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
+#include "protocol/common/FrameCodec.h"
 #include "serial/ComPort.h"
 #include "serial/USB_CP210x.h"
 
@@ -49,16 +51,6 @@ constexpr int cSilenceOrdinaryMs = 5000;
 constexpr int cSearchLimitMs = 6000;
 constexpr int cProgressMax = 5100;
 constexpr int cProbeWaitMs = 50;
-
-// Blocks in the event loop for at most a millisecond, so a wait loop neither spins a core nor
-// misses a reply by more than one pass.
-void WaitForEvents() {
-  const tNestedLoop lNested;
-  QTimer lGuard;
-  lGuard.setSingleShot(true);
-  lGuard.start(1);
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 // The big connect button: picture above the caption.
 class tConnectButton : public QPushButton {
@@ -321,34 +313,18 @@ QByteArray TFrameDevice::SendProbe(bool pAutoBaud, const QByteArray& pRequest,
                                    const QByteArray& pExpectedStart, int pDataLength) {
   const quint64 lGeneration = mConnectGeneration;
   if (SearchCancelled(lGeneration)) throw eProbe("Timeout!");
-  mCOM->ClearReceive();
-  mCOM->ClearTransmit();
-  if (pAutoBaud) mCOM->SendByte(0x55);
-  mCOM->SendBytes(pRequest);
-  mCOM->SendByte(CalcChecksum(pRequest));
-  mCOM->SendByte(0x0D);
-
+  FrameCodec::SendRequest(*mCOM, pRequest, pAutoBaud);
   mReceived.clear();
   Delay(cProbeWaitMs, true);
-  QElapsedTimer lWait;
-  lWait.start();
-  const int lWanted = pExpectedStart.size() + pDataLength + 2;
-  QByteArray lReply;
-  bool lComplete = false;
-  for (;;) {
-    {
-      const tNestedLoop lNested;
-      QCoreApplication::processEvents();
-    }
-    lReply = mReceived;
-    lComplete = lReply.size() >= lWanted;
-    if (lComplete || lWait.elapsed() > cProbeWaitMs || SearchCancelled(lGeneration)) break;
-    WaitForEvents();
-  }
-  if (SearchCancelled(lGeneration) || !lComplete || !lReply.startsWith(pExpectedStart))
+  // The probes take the first bytes of whatever came: an instrument may add one.
+  const qsizetype lWanted = FrameCodec::ReplyLength(pExpectedStart.size(), pDataLength);
+  const auto lDone = [&] { return mReceived.size() >= lWanted || SearchCancelled(lGeneration); };
+  if (!lDone()) WaitUntil(lDone, cProbeWaitMs);
+  const QByteArray lReply = mReceived;
+  if (SearchCancelled(lGeneration) || lReply.size() < lWanted || !lReply.startsWith(pExpectedStart))
     throw eProbe("Timeout!");
-  if (CalcChecksum(lReply) != 0xF3) throw eProbe("Checksumme fehlerhaft");
-  return lReply.mid(pExpectedStart.size(), pDataLength);
+  if (!FrameCodec::SumValid(lReply)) throw eProbe("Checksumme fehlerhaft");
+  return FrameCodec::Data(lReply, pExpectedStart, pDataLength);
 }
 
 bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud) {
@@ -423,8 +399,7 @@ void TFrameDevice::TimerConnectingTimer() {
       // A port that fails (pulled cable, refused baud rate) ends the search like its time
       // limit; the port's own text tells the user why.
       lFound = false;
-      lPortError = QString::fromUtf8(e.what());
-      if (const auto* lError = dynamic_cast<const eError*>(&e)) lPortError = lError->Message();
+      lPortError = ErrorText(e);
     }
     if (lGeneration != mConnectGeneration) {
       // A new connection was started meanwhile; it runs its own search.

@@ -69,12 +69,6 @@ QPushButton* MakeButton(const QString& pName, const QString& pCaption, QWidget* 
   return lButton;
 }
 
-// The text of an error as the user should read it.
-QString ErrorText(const std::exception& e) {
-  if (const auto* lError = dynamic_cast<const eError*>(&e)) return lError->Message();
-  return QString::fromUtf8(e.what());
-}
-
 } // namespace
 
 TFrameDeviceK40::TFrameDeviceK40(QWidget* AOwner, tDeviceInfo* pDeviceInfo)

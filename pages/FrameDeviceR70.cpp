@@ -117,12 +117,6 @@ QComboBox* NewUnitBox(const QString& pName, QWidget* pParent, int pLeft, int pTo
   return lBox;
 }
 
-// The text of an error as the user should read it.
-QString ErrorText(const std::exception& pError) {
-  if (const auto* lError = dynamic_cast<const eError*>(&pError)) return lError->Message();
-  return QString::fromUtf8(pError.what());
-}
-
 } // namespace
 
 TFrameDeviceR70::TFrameDeviceR70(QWidget* AOwner, tDeviceInfo* pDeviceInfo)

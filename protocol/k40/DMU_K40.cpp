@@ -1,13 +1,9 @@
 #include "protocol/k40/DMU_K40.h"
 
-#include "core/Clock.h"
-#include "core/NestedLoop.h"
 #include "core/Utils.h"
+#include "core/Wait.h"
+#include "protocol/common/FrameCodec.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <cmath>
 
 namespace {
@@ -88,12 +84,7 @@ void tDMU_K40::Abort() {
 QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix, int pDataLength,
                               bool pAtEnd) {
   if (mAborted) throw eError(QString::fromUtf8(cReleasedText));
-  mComObj->ClearReceive();
-  mComObj->ClearTransmit();
-  mComObj->SendBytes(pCmd);
-  mComObj->SendByte(CalcChecksum(pCmd));
-  mComObj->SendByte(0x0D);
-
+  FrameCodec::SendRequest(*mComObj, pCmd, false);
   mReceived.clear();
   // No reply is expected. Still let the frame leave the line before returning: the next
   // request starts by clearing the transmit buffer and would otherwise discard it unsent.
@@ -101,51 +92,29 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
     WaitLineTime(int(pCmd.size()) + 2);
     return QByteArray();
   }
-  const std::int64_t t0 = MonotonicMSecs();
-  const int total = pDataLength + int(pPrefix.size()) + 2;
-
-  // The reply comes through the data-available handler inside the event loop, and its
-  // arrival wakes the loop by itself; the guard only bounds how late the time-out is seen.
-  // Blocking there costs next to nothing and still sees a reply within one pass.
-  const tNestedLoop nested;
-  QTimer guard;
-  guard.setTimerType(Qt::PreciseTimer);
-  guard.start(cGuardMs);
+  const qsizetype total = FrameCodec::ReplyLength(pPrefix.size(), pDataLength);
   const std::shared_ptr<bool> alive = mAlive;
-  for (;;) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!*alive || mAborted) throw eError(QString::fromUtf8(cReleasedText));
-    QByteArray reply = mReceived;
-    bool complete;
-    if (pAtEnd) {
-      complete = reply.size() >= total;
-      reply = reply.right(total);
-    } else {
-      complete = reply.size() == total;
-    }
-    if (complete && reply.startsWith(pPrefix)) {
-      if (pDataLength == -2) return QByteArray();
-      if (CalcChecksum(reply) != 0xF3) throw eError(QStringLiteral("Checksumme fehlerhaft"));
-      return reply.mid(pPrefix.size(), pDataLength);
-    }
-    if (MSecsElapsed(t0, cReplyTimeoutMs)) break;
-  }
-  throw eError(QStringLiteral("Timeout!"));
+  QByteArray reply;
+  const auto arrived = [&] {
+    if (!*alive || mAborted) return true;
+    // At the end: whatever came before the reply (an echo, a stray byte) is passed over.
+    const bool complete = pAtEnd ? mReceived.size() >= total : mReceived.size() == total;
+    reply = pAtEnd ? mReceived.right(total) : mReceived;
+    return complete && reply.startsWith(pPrefix);
+  };
+  const bool done = WaitUntil(arrived, cReplyTimeoutMs, cGuardMs);
+  if (!*alive || mAborted) throw eError(QString::fromUtf8(cReleasedText));
+  if (!done) throw eError(QStringLiteral("Timeout!"));
+  if (pDataLength == -2) return QByteArray();
+  if (!FrameCodec::SumValid(reply)) throw eError(QStringLiteral("Checksumme fehlerhaft"));
+  return FrameCodec::Data(reply, pPrefix, pDataLength);
 }
 
 void tDMU_K40::WaitLineTime(int pBytes) {
   const int baud = mComObj->Baud() > 0 ? mComObj->Baud() : 9600;
   const qint64 lineMs = (qint64(pBytes) * 10 * 1000 + baud - 1) / baud + 2;
   const std::shared_ptr<bool> alive = mAlive;
-  const tNestedLoop nested;
-  QElapsedTimer clock;
-  clock.start();
-  QTimer guard;
-  guard.start(1);
-  while (clock.elapsed() < lineMs) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!*alive || mAborted) return;
-  }
+  WaitUntil([&] { return !*alive || mAborted; }, lineMs);
 }
 
 void tDMU_K40::ReadRange(float& pMBA, float& pMBE, quint8& pUnit, tDruckKennung& pDruckkennung) {

@@ -2,12 +2,11 @@
 
 #include "core/Clock.h"
 #include "core/Format.h"
-#include "core/NestedLoop.h"
 #include "core/Utils.h"
+#include "core/Wait.h"
+#include "protocol/common/FrameCodec.h"
 
-#include <QCoreApplication>
 #include <QDate>
-#include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
 
@@ -33,16 +32,6 @@ constexpr quint8 OperatingModeCodes[3] = {0xFF, 0xFE, 0xFD};
 
 QByteArray LiveCmd(const char* pName) {
   return QByteArray(pName, 2) + char(0x00);
-}
-
-// Pumps events once, blocking at most about a millisecond.
-void PumpOnce() {
-  const tNestedLoop nested;
-  QTimer guard;
-  guard.setTimerType(Qt::PreciseTimer);
-  guard.setSingleShot(true);
-  guard.start(1);
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 double DecodePressure(const QByteArray& d) {
@@ -179,7 +168,7 @@ void tDMU_K40ifc::Initialize(tDeviceInfo* pDeviceInfo) {
     mTimerStep = &tDMU_K40ifc::RequestNext;
     mPollingActive = true;
     mLastTempTime = cNever;
-    mLastValidTime = MonotonicMSecs();
+    mWatch.Start();
     ScheduleNext();
   } catch (...) {
     ReleaseTimer();
@@ -214,22 +203,15 @@ void tDMU_K40ifc::RequestNext() {
 
 void tDMU_K40ifc::SendRequest(const QByteArray& pCommand, const QByteArray& pPrefix,
                               int pDataLength) {
-  mComObj->ClearReceive();
-  mComObj->ClearTransmit();
-  mComObj->SendBytes(pCommand);
-  mComObj->SendByte(CalcChecksum(pCommand));
-  mComObj->SendByte(0x0D);
+  FrameCodec::SendRequest(*mComObj, pCommand, false);
   mReceived.clear();
-  mSendTime = MonotonicMSecs();
-  mLastRxTime = mSendTime;
+  mWatch.Sent();
   mExpectedRecStart = pPrefix;
   mExpectedDataLength = pDataLength;
 }
 
 bool tDMU_K40ifc::TimedOut() {
-  // Only a second without any valid reply ends the connection; a spoilt reply in between
-  // has already been followed by the next request.
-  if (!MSecsElapsed(mLastValidTime, cLiveTimeoutMs)) return false;
+  if (!mWatch.TimedOut()) return false;
   mTimer->stop();
   mPollingActive = false;
   if (FOnTimeOut) FOnTimeOut(mTimer);
@@ -238,16 +220,13 @@ bool tDMU_K40ifc::TimedOut() {
 
 void tDMU_K40ifc::CheckReplyTimeout() {
   if (TimedOut()) return;
-  // Part of a reply and then nothing: a byte was lost on the line.
-  if (!mReceived.isEmpty() && MSecsElapsed(mLastRxTime, cReplyGapMs)) DiscardReply();
+  if (mWatch.Stalled(!mReceived.isEmpty())) DiscardReply();
 }
 
 void tDMU_K40ifc::DiscardReply() {
-  ++mBadReplies;
+  mWatch.Spoilt();
   mExpectedRecStart.clear();
   if (!mPollingActive) return;
-  // The line must be quiet before the next request, or the rest of the spoilt reply would
-  // shift every reply after it.
   mTimerStep = &tDMU_K40ifc::SettleLine;
   mTimer->setSingleShot(false);
   mTimer->start(cWatchIntervalMs);
@@ -255,7 +234,7 @@ void tDMU_K40ifc::DiscardReply() {
 
 void tDMU_K40ifc::SettleLine() {
   // Spoilt replies that come back at once never leave time for the reply watch.
-  if (TimedOut() || !MSecsElapsed(mLastRxTime, cSettleMs)) return;
+  if (TimedOut() || !mWatch.Settled()) return;
   mTimerStep = &tDMU_K40ifc::RequestNext;
   if (mPollingActive) ScheduleNext();
 }
@@ -263,19 +242,19 @@ void tDMU_K40ifc::SettleLine() {
 void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
   for (quint16 i = 0; i < pCount; ++i)
     mReceived.append(char(pCP->ReadByte()));
-  if (pCount > 0) mLastRxTime = MonotonicMSecs();
+  if (pCount > 0) mWatch.BytesArrived();
   // Bytes while no request is pending belong to no exchange; the next request clears them.
-  if (mExpectedRecStart.isEmpty()) return;
-  const qsizetype total = mExpectedDataLength + mExpectedRecStart.size() + 2;
-  if (mReceived.size() < total || mExpectedDataLength == -2) return;
+  if (mExpectedRecStart.isEmpty() || mExpectedDataLength == -2) return;
+  const FrameCodec::tReply verdict =
+      FrameCodec::Judge(mReceived, mExpectedRecStart, mExpectedDataLength);
+  if (verdict == FrameCodec::tReply::Incomplete) return;
   // A wrong start, a wrong sum or bytes beyond the reply: the sample is lost, the loop is not.
-  if (mReceived.size() != total || !mReceived.startsWith(mExpectedRecStart) ||
-      CalcChecksum(mReceived) != 0xF3) {
+  if (verdict != FrameCodec::tReply::Valid) {
     DiscardReply();
     return;
   }
-  mLastValidTime = MonotonicMSecs();
-  const QByteArray data = mReceived.mid(mExpectedRecStart.size(), mExpectedDataLength);
+  mWatch.Valid();
+  const QByteArray data = FrameCodec::Data(mReceived, mExpectedRecStart, mExpectedDataLength);
   mReceived = data;
   const char kind = mExpectedRecStart[0];
   bool notify = true;
@@ -313,20 +292,18 @@ void tDMU_K40ifc::SetPolling(bool pOn) {
     mComObj->SetOnTriggerAvail(LiveParser());
     mTimerStep = &tDMU_K40ifc::RequestNext;
     mPollingActive = true;
-    mLastValidTime = MonotonicMSecs();
+    mWatch.Start();
     ScheduleNext();
     return;
   }
   mTimer->stop();
   mPollingActive = false;
-  const std::int64_t start = MonotonicMSecs();
   const std::shared_ptr<bool> alive = mAlive;
   // Let a pending live reply reach the parser, not the next command transaction.
-  while (!mExpectedRecStart.isEmpty()) {
-    PumpOnce();
-    if (!*alive || mAbort.Requested()) return;
-    if (MSecsElapsed(start, 1000)) mExpectedRecStart.clear();
-  }
+  WaitUntil([&] { return !*alive || mAbort.Requested() || mExpectedRecStart.isEmpty(); },
+            cLiveTimeoutMs);
+  if (!*alive || mAbort.Requested()) return;
+  mExpectedRecStart.clear();
   mTimerStep = nullptr;
   mComObj->SetOnTriggerAvail(mSaveTriggerAvail);
 }

@@ -5,6 +5,7 @@
 #include "core/AbortLatch.h"
 #include "core/DeviceInfo.h"
 #include "core/Types.h"
+#include "protocol/common/LiveReplyWatch.h"
 #include "protocol/k40/DMU_K40.h"
 
 #include <QByteArray>
@@ -52,7 +53,7 @@ public:
   void Abort();
   bool Aborted() const;
   // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
-  quint32 BadReplies() const { return mBadReplies; }
+  quint32 BadReplies() const { return mWatch.SpoiltReplies(); }
 
   tSenderEvent OnNewValue() const { return FOnNewValue; }
   void SetOnNewValue(tSenderEvent pHandler) { FOnNewValue = std::move(pHandler); }
@@ -75,14 +76,10 @@ public:
 
   // Time-out of a pending live reply, and how often the pending reply is checked: the check
   // only compares time stamps, so it need not run every millisecond.
-  static constexpr quint32 cLiveTimeoutMs = 1000;
+  static constexpr quint32 cLiveTimeoutMs = tLiveReplyWatch::cTimeoutMs;
   static constexpr int cWatchIntervalMs = 10;
   // Status and temperature are refreshed once a second between the pressure requests.
   static constexpr std::int64_t cRefreshMs = 1000;
-  // A reply that stops for this long has lost a byte; the line must then be quiet this long
-  // before the next request.
-  static constexpr std::int64_t cReplyGapMs = 50;
-  static constexpr std::int64_t cSettleMs = 20;
   static constexpr int cAdjustAttempts = 6;
 
 private:
@@ -110,14 +107,11 @@ private:
   tTimerStep mTimerStep = nullptr;
   bool mPollingActive = false;
   QByteArray mReceived;
-  std::int64_t mSendTime = 0;
-  std::int64_t mLastRxTime = 0;
-  std::int64_t mLastValidTime = 0;
+  tLiveReplyWatch mWatch;
   QByteArray mExpectedRecStart;
   qint32 mExpectedDataLength = 0;
   std::int64_t mLastTempTime = cNever;
   std::int64_t mLastStatusTime = cNever;
-  quint32 mBadReplies = 0;
   tAbortLatch mAbort{[this] { AbortNow(); }};
   TTriggerAvailEvent mSaveTriggerAvail;
   tPressureUnit mPUnitType = tPressureUnit::bar;

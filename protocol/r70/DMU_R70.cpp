@@ -21,11 +21,6 @@ QByteArray Bytes(std::initializer_list<int> pBytes) {
   return result;
 }
 
-QString MessageOf(const std::exception& pError) {
-  if (const auto* e = dynamic_cast<const eError*>(&pError)) return e->Message();
-  return QString::fromUtf8(pError.what());
-}
-
 // Runs pWork and turns any failure into eDMU_R70 with pPrefix before the failure's text;
 // nested calls therefore repeat their prefixes.
 template <typename F> auto Wrapped(const QString& pPrefix, F&& pWork) -> decltype(pWork()) {
@@ -34,7 +29,7 @@ template <typename F> auto Wrapped(const QString& pPrefix, F&& pWork) -> decltyp
   } catch (const eError& e) {
     throw eDMU_R70(pPrefix + e.Message(), e);
   } catch (const std::exception& e) {
-    throw eDMU_R70(pPrefix + MessageOf(e));
+    throw eDMU_R70(pPrefix + ErrorText(e));
   }
 }
 

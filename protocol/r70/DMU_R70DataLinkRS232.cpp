@@ -1,14 +1,10 @@
 #include "protocol/r70/DMU_R70DataLinkRS232.h"
 
-#include "core/Clock.h"
-#include "core/Utils.h"
-#include "protocol/r70/R70Wait.h"
+#include "core/Wait.h"
+#include "protocol/common/FrameCodec.h"
 
 namespace {
 constexpr quint32 cReplyTimeoutMs = 500;
-constexpr quint8 cAutoBaudByte = 0x55;
-constexpr quint8 cTerminator = 0x0D;
-constexpr quint8 cValidReplySum = 0xF3; // checksum of a lone 0x0D
 } // namespace
 
 tDMU_R70DataLinkRS232::tDMU_R70DataLinkRS232(std::unique_ptr<iComPort> pComObj, bool pAutoBaud)
@@ -52,30 +48,17 @@ void tDMU_R70DataLinkRS232::Transfer(const QByteArray& pRequest, const QByteArra
                                      QByteArray& pReply, qint32 pDataLength) {
   pReply.clear();
   if (mAborted) throw eDataLink_R70(QStringLiteral("Verbindung beendet"));
-  mComPort->ClearReceive();
-  mComPort->ClearTransmit();
-  if (mAutoBaudByte) mComPort->SendByte(cAutoBaudByte);
-  mComPort->SendBytes(pRequest);
-  mComPort->SendByte(CalcChecksum(pRequest));
-  mComPort->SendByte(cTerminator);
-
+  FrameCodec::SendRequest(*mComPort, pRequest, mAutoBaudByte);
   mRxData.clear();
-  const std::int64_t start = MonotonicMSecs();
   // Exact length: a stray byte in the same read as the last one spoils the reply.
-  const qsizetype wanted = pExpectedStart.size() + pDataLength + 2;
-  bool complete = false;
-  tR70Waiter waiter;
-  do {
-    waiter.Pass();
-    pReply = mRxData;
-    complete = pReply.size() == wanted;
-    if (mAborted) throw eDataLink_R70(QStringLiteral("Verbindung beendet"));
-  } while (!complete && !MSecsElapsed(start, cReplyTimeoutMs));
-
+  const qsizetype wanted = FrameCodec::ReplyLength(pExpectedStart.size(), pDataLength);
+  const bool complete =
+      WaitUntil([&] { return mAborted || mRxData.size() == wanted; }, cReplyTimeoutMs);
+  if (mAborted) throw eDataLink_R70(QStringLiteral("Verbindung beendet"));
+  pReply = mRxData;
   if (!complete || !pReply.startsWith(pExpectedStart))
     throw eDataLink_R70(QStringLiteral("Timeout!"));
   if (pDataLength == -2) return;
-  if (CalcChecksum(pReply) != cValidReplySum)
-    throw eDataLink_R70(QStringLiteral("Checksumme fehlerhaft"));
-  pReply = pReply.mid(pExpectedStart.size(), pDataLength);
+  if (!FrameCodec::SumValid(pReply)) throw eDataLink_R70(QStringLiteral("Checksumme fehlerhaft"));
+  pReply = FrameCodec::Data(pReply, pExpectedStart, pDataLength);
 }

@@ -5,7 +5,8 @@
 #include "core/DeviceInfo.h"
 #include "core/Format.h"
 #include "core/Utils.h"
-#include "protocol/r70/R70Wait.h"
+#include "core/Wait.h"
+#include "protocol/common/FrameCodec.h"
 
 #include <QDate>
 #include <QTimer>
@@ -15,16 +16,8 @@
 
 namespace {
 
-constexpr quint8 cAutoBaudByte = 0x55;
-constexpr quint8 cTerminator = 0x0D;
-constexpr quint8 cValidReplySum = 0xF3;
-constexpr std::int64_t cLiveReplyTimeoutMs = 1000;
 constexpr std::int64_t cGiveUpOutstandingMs = 1000;
 constexpr std::int64_t cRefreshMs = 1000;
-// A reply that stops for this long has lost a byte; the line must then be quiet this long
-// before the next request, or the rest of a spoilt reply would shift every reply after it.
-constexpr std::int64_t cReplyGapMs = 50;
-constexpr std::int64_t cSettleMs = 20;
 constexpr double cCommandPauseMs = 100;
 constexpr int cAdjustAttempts = 2;
 constexpr int cParamAttempts = 6;
@@ -131,7 +124,7 @@ void tDMU_R70ifc::Initialize(tDeviceInfo* pDeviceInfo) {
     // Status and temperature are the first live requests.
     mLastTempTime = cNever;
     mLastStatusTime = cNever;
-    mLastValidTime = MonotonicMSecs();
+    mWatch.Start();
     mTimerEnabled = true;
     SetTimerHandler(tTimerHandler::LiveTimer);
   } catch (...) {
@@ -268,9 +261,7 @@ void tDMU_R70ifc::LiveTimer() {
 }
 
 bool tDMU_R70ifc::TimedOut() {
-  // Only a second without any valid reply ends the connection; a spoilt reply in between
-  // has already been followed by the next request.
-  if (!MSecsElapsed(mLastValidTime, cLiveReplyTimeoutMs)) return false;
+  if (!mWatch.TimedOut()) return false;
   mTimerEnabled = false;
   mTimer->stop();
   // A copy: the handler may release this object, and with it the handler itself.
@@ -281,12 +272,11 @@ bool tDMU_R70ifc::TimedOut() {
 
 void tDMU_R70ifc::LiveTimeout() {
   if (TimedOut()) return;
-  // Part of a reply and then nothing: a byte was lost on the line.
-  if (!mReceived.isEmpty() && MSecsElapsed(mLastRxTime, cReplyGapMs)) DiscardReply();
+  if (mWatch.Stalled(!mReceived.isEmpty())) DiscardReply();
 }
 
 void tDMU_R70ifc::DiscardReply() {
-  ++mBadReplies;
+  mWatch.Spoilt();
   mExpectedRecStart.clear();
   SetTimerHandler(tTimerHandler::SettleLine);
 }
@@ -294,20 +284,15 @@ void tDMU_R70ifc::DiscardReply() {
 void tDMU_R70ifc::SettleLine() {
   // Spoilt replies that come back at once never leave time for the reply watch.
   if (TimedOut()) return;
-  if (MSecsElapsed(mLastRxTime, cSettleMs)) SetTimerHandler(tTimerHandler::LiveTimer);
+  if (mWatch.Settled()) SetTimerHandler(tTimerHandler::LiveTimer);
 }
 
 void tDMU_R70ifc::SendLive(const QByteArray& pRequest, const QByteArray& pExpectedStart,
                            qint32 pDataLength) {
-  mCOM->ClearReceive();
-  mCOM->ClearTransmit();
-  if (mAutoBaud) mCOM->SendByte(cAutoBaudByte);
-  mCOM->SendBytes(pRequest);
-  mCOM->SendByte(CalcChecksum(pRequest));
-  mCOM->SendByte(cTerminator);
+  FrameCodec::SendRequest(*mCOM, pRequest, mAutoBaud);
   mReceived.clear();
   mSendTime = MonotonicMSecs();
-  mLastRxTime = mSendTime;
+  mWatch.Sent();
   mExpectedRecStart = pExpectedStart;
   mExpectedDataLength = pDataLength;
 }
@@ -316,22 +301,23 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
   iComPort* port = pCP ? pCP : mCOM;
   for (quint16 i = 0; i < pCount; ++i)
     mReceived.append(char(port->ReadByte()));
-  if (pCount > 0) mLastRxTime = MonotonicMSecs();
+  if (pCount > 0) mWatch.BytesArrived();
   // Bytes with no request outstanding (a late reply, cyclic output) belong to nobody.
   if (mExpectedRecStart.isEmpty()) {
     mReceived.clear();
     return;
   }
-  const qsizetype total = mExpectedRecStart.size() + mExpectedDataLength + 2;
-  if (mExpectedDataLength == -2 || mReceived.size() < total) return;
+  if (mExpectedDataLength == -2) return;
+  const FrameCodec::tReply verdict =
+      FrameCodec::Judge(mReceived, mExpectedRecStart, mExpectedDataLength);
+  if (verdict == FrameCodec::tReply::Incomplete) return;
   // A wrong start, a wrong sum or bytes beyond the reply: the sample is lost, the live
   // exchange is not.
-  if (mReceived.size() != total || !mReceived.startsWith(mExpectedRecStart) ||
-      CalcChecksum(mReceived) != cValidReplySum) {
+  if (verdict != FrameCodec::tReply::Valid) {
     DiscardReply();
     return;
   }
-  mLastValidTime = MonotonicMSecs();
+  mWatch.Valid();
 
   const QByteArray data = mReceived.mid(mExpectedRecStart.size(), mExpectedDataLength);
   const char kind = mExpectedRecStart[0];
@@ -376,23 +362,20 @@ void tDMU_R70ifc::SetLiveActive(bool pOn) {
   if (pOn) {
     mCOM->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) { LiveRx(pCP, pCount); });
     mTimerEnabled = true;
-    mLastValidTime = MonotonicMSecs();
+    mWatch.Start();
     SetTimerHandler(tTimerHandler::LiveTimer);
     return;
   }
   mTimerEnabled = false;
   mTimer->stop();
   if (!mExpectedRecStart.isEmpty()) {
+    // The outstanding reply goes to the live parser, not to the first command.
     const std::weak_ptr<bool> alive = mAlive;
-    tR70Waiter waiter;
-    while (!mExpectedRecStart.isEmpty()) {
-      if (MSecsElapsed(mSendTime, cGiveUpOutstandingMs)) {
-        mExpectedRecStart.clear();
-        break;
-      }
-      waiter.Pass();
-      if (alive.expired() || mAbort.Requested()) return;
-    }
+    const std::int64_t left = cGiveUpOutstandingMs - (MonotonicMSecs() - mSendTime);
+    WaitUntil([&] { return alive.expired() || mAbort.Requested() || mExpectedRecStart.isEmpty(); },
+              std::max<std::int64_t>(left, 0));
+    if (alive.expired() || mAbort.Requested()) return;
+    mExpectedRecStart.clear();
   }
   mTimerHandler = tTimerHandler::None;
   mCOM->SetOnTriggerAvail(mSaveTriggerAvail);

@@ -6,6 +6,7 @@
 #include "core/DateTime.h"
 #include "core/Error.h"
 #include "core/Types.h"
+#include "protocol/common/LiveReplyWatch.h"
 #include "protocol/r70/DMU_R70.h"
 #include "serial/ComPortIntf.h"
 
@@ -54,7 +55,7 @@ public:
   void Abort();
   bool Aborted() const;
   // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
-  quint32 BadReplies() const { return mBadReplies; }
+  quint32 BadReplies() const { return mWatch.SpoiltReplies(); }
   bool IsWerksDruckActive() const { return FIsWerksDruckActive; }
   void SetIsWerksDruckActive(bool pValue) { FIsWerksDruckActive = pValue; }
   tOperatingMode OperatingMode() const { return FOperatingMode; }
@@ -98,13 +99,11 @@ private:
   bool mTimerEnabled = false;
   QByteArray mReceived;
   std::int64_t mSendTime = 0;
-  std::int64_t mLastRxTime = 0;
-  std::int64_t mLastValidTime = 0;
+  tLiveReplyWatch mWatch;
   QByteArray mExpectedRecStart;
   qint32 mExpectedDataLength = 0;
   std::int64_t mLastTempTime = cNever;
   std::int64_t mLastStatusTime = cNever;
-  quint32 mBadReplies = 0;
   double mFaktorBarMBA = 1;
   double mFaktorBarMBE = 1;
   TTriggerAvailEvent mSaveTriggerAvail;

@@ -162,6 +162,25 @@ TEST_F(tAppFixture, no_ports_at_all_disable_add) {
   EXPECT_EQ(Window().RowCount(), 0);
 }
 
+// A status change of an instrument refreshes the port list: one scan of the serial devices,
+// not one per step of the refresh.
+TEST_F(tAppFixture, a_port_list_refresh_scans_the_devices_once) {
+  WritePorts({3});
+  // The lister outlives the test body (the window scans once more when it closes).
+  auto lScans = std::make_shared<int>(0);
+  TFormMain::SetDeviceLister([lScans] {
+    ++*lScans;
+    return QList<tPortMap::tSerialDevice>{};
+  });
+  Window();
+  AddPort(3);
+  TFrameDevice* lFrame = Window().FrameOfRow(0);
+  *lScans = 0;
+  lFrame->SetDeviceStatus(dsConnected);
+  EXPECT_EQ(*lScans, 1);
+  lFrame->SetDeviceStatus(dsDisconnected);
+}
+
 TEST_F(tAppFixture, add_pops_the_menu_up_with_the_first_port_highlighted) {
   WritePorts({2, 6});
   Window().show();

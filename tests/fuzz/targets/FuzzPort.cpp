@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 
 tFuzzPort::tFuzzPort(tSimInstrument* pInstrument) : mInstrument(pInstrument) {
@@ -138,6 +139,12 @@ extern "C" tDateTime __wrap__Z11NowDateTimev() {
 extern "C" void __real__Z5Delaydb(double pMSec, bool pKeepResponsive);
 extern "C" void __wrap__Z5Delaydb(double pMSec, bool pKeepResponsive) {
   __real__Z5Delaydb(pMSec > 0 ? pMSec / cFuzzClockScale : pMSec, pKeepResponsive);
+}
+
+// Time-outs and intervals come from the monotonic clock: scaled alike.
+extern "C" std::int64_t __real__Z14MonotonicMSecsv();
+extern "C" std::int64_t __wrap__Z14MonotonicMSecsv() {
+  return std::int64_t(double(__real__Z14MonotonicMSecsv()) * cFuzzClockScale);
 }
 
 // The device frame times its probes and its search with QElapsedTimer::elapsed; scaled the
