@@ -73,13 +73,9 @@ void TFormMain::SetOnTerminate(std::function<void()> pHandler) {
   Terminate() = std::move(pHandler);
 }
 
-TFormMain::TFormMain(QWidget* pParent) : QMainWindow(pParent), FOutText(OutTextCount) {
+TFormMain::TFormMain(QWidget* pParent) : QMainWindow(pParent) {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Corvane"));
-  FOutText = {QString::fromUtf8("Es sind noch Geräte in Bearbeitung:"),
-              QStringLiteral("Es liegen Daten zum Speichern vor und gehen verloren!"),
-              QStringLiteral("Es ist ein schwerwiegender Fehler aufgetreten"),
-              QStringLiteral("Soll das Programm gestartet bleiben?")};
   BuildActions();
   BuildControls();
   BuildMenus();
@@ -396,10 +392,9 @@ void TFormMain::FormCreate() {
   UpdateActions();
 
   CheckTranslationLines(*RichEditTransOutText, OutTextCount);
-  BindMessageSlots(*RichEditTransOutText, FOutText);
-  RichEditTransOutText->SetOnChange([this] { RichEditTransOutTextChange(); });
+  FOutText.Bind(*RichEditTransOutText);
   Resources().AddForm(this);
-  RichEditTransOutTextChange();
+  FOutText.Take(*RichEditTransOutText);
 
   switch (mIniFile->ReadInteger(kCommon, kLanguage, -1)) {
   case laGerman:
@@ -452,11 +447,6 @@ void TFormMain::ScrollBoxBkGrndResize() {
   const int lTop = (ScrollBoxBkGrnd->height() - ImageBkGrnd->height()) / 2;
   const int lLeft = (ScrollBoxBkGrnd->width() - ImageBkGrnd->width()) / 2;
   ImageBkGrnd->move(qMax(0, lLeft), qMax(0, lTop));
-}
-
-void TFormMain::RichEditTransOutTextChange() {
-  for (int i = 0; i < OutTextCount && i < RichEditTransOutText->LineCount(); ++i)
-    FOutText[std::size_t(i)] = RichEditTransOutText->Line(i);
 }
 
 bool TFormMain::eventFilter(QObject* pWatched, QEvent* pEvent) {

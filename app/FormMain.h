@@ -4,6 +4,7 @@
 // act on the selected row, and the settings file, open for the window's life.
 #include "core/Error.h"
 #include "core/Types.h"
+#include "i18n/MessageSlots.h"
 #include "serial/PortMap.h"
 
 #include <QLocale>
@@ -72,14 +73,13 @@ public:
   // pKey is Qt::Key_Return/Key_Enter or Key_Escape.
   void EditDeviceNameKeyPress(int pKey);
   void ScrollBoxBkGrndResize();
-  void RichEditTransOutTextChange();
   void ApplicationEventsException(QObject* Sender, const eError& pError);
 
   // State, for tests and the end-to-end harness.
   TFrameDevice* SelectedFrame() const;
   TFrameDevice* FrameOfRow(int pRow) const;
   int RowCount() const;
-  QString OutText(int pSlot) const { return FOutText[std::size_t(pSlot)]; }
+  QString OutText(int pSlot) const { return FOutText[pSlot]; }
   tIniFile& IniFile() const { return *mIniFile; }
   tPortMap& PortMap() const { return *mPortMap; }
   // The sorted port names present now ("COM1", "COM3", "COM10").
@@ -155,7 +155,10 @@ private:
 
   std::unique_ptr<tIniFile> mIniFile;
   std::unique_ptr<tPortMap> mPortMap;
-  std::vector<QString> FOutText;
+  tMessageSlots FOutText{QString::fromUtf8("Es sind noch Geräte in Bearbeitung:"),
+                         QStringLiteral("Es liegen Daten zum Speichern vor und gehen verloren!"),
+                         QStringLiteral("Es ist ein schwerwiegender Fehler aufgetreten"),
+                         QStringLiteral("Soll das Programm gestartet bleiben?")};
   QActionGroup* mLanguageGroup = nullptr;
   QMenu* mMenuDevice = nullptr;
   QMenu* mMenuLanguage = nullptr;

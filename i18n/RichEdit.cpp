@@ -56,10 +56,3 @@ void tRichEdit::TextEdited() {
   NotifyChange();
 }
 
-void BindMessageSlots(tRichEdit& pList, std::vector<QString>& pSlots) {
-  auto copy = [&pList, &pSlots] {
-    for (int k = 0; k < pList.LineCount() && k < static_cast<int>(pSlots.size()); ++k)
-      pSlots[static_cast<size_t>(k)] = pList.Line(k);
-  };
-  pList.SetOnChange(copy);
-}

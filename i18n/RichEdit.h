@@ -40,7 +40,3 @@ private:
   bool mShowing = false;
 };
 
-// Copies the list's lines into pSlots (slot k for line k) after every change; slots beyond
-// the list keep their texts. Bound before AddForm, the slots keep their defaults until the
-// registration translates the lines. The slots must outlive the list's handler.
-void BindMessageSlots(tRichEdit& pList, std::vector<QString>& pSlots);

@@ -27,9 +27,6 @@ QIcon Picture(const char* pName) {
 
 TFrameAdjust::TFrameAdjust(QWidget* AOwner) : QWidget(AOwner) {
   setObjectName(QStringLiteral("FrameAdjust"));
-  mOutText = {QStringLiteral("Soll die Werkseinstellung wiederhergestellt werden?"),
-              QStringLiteral("Justagedatum"),
-              QStringLiteral("Die maximale Verstellung wurde erreicht!")};
   BuildComponents();
   EnableForStatus();
   CheckTranslationLines(*RichEditTransOutText, 3);
@@ -343,10 +340,7 @@ void TFrameAdjust::ShowAdjustDate() {
 }
 
 void TFrameAdjust::RichEditTransOutTextChange() {
-  for (int i = 0; i < static_cast<int>(mOutText.size()) && i < RichEditTransOutText->LineCount();
-       ++i) {
-    mOutText[i] = RichEditTransOutText->Line(i);
-  }
+  mOutText.Take(*RichEditTransOutText);
   if (FDeviceInfo) ShowAdjustDate();
   // The span button follows the zero button's text, which is wider in some languages and
   // fonts than the design left room for.

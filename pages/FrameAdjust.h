@@ -3,6 +3,7 @@
 // every action goes to OnAdjustAction, every status it wants to the page's handler.
 #include "core/DeviceInfo.h"
 #include "core/Types.h"
+#include "i18n/MessageSlots.h"
 
 #include <QIcon>
 #include <QString>
@@ -98,7 +99,9 @@ private:
   tRichEdit* RichEditTransOutText = nullptr;
 
   // Texts of messages 409, 410 and 411, German until the first translation.
-  std::array<QString, 3> mOutText;
+  tMessageSlots mOutText{QStringLiteral("Soll die Werkseinstellung wiederhergestellt werden?"),
+                         QStringLiteral("Justagedatum"),
+                         QStringLiteral("Die maximale Verstellung wurde erreicht!")};
 
   tDeviceInfo* FDeviceInfo = nullptr;
   bool FIncModeTimer = false;

@@ -4,6 +4,7 @@
 #include "core/Utils.h"
 #include "core/Wait.h"
 #include "i18n/DialogService.h"
+#include "i18n/MessageSlots.h"
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
 #include "pages/FrameDeviceK40.h"
@@ -28,10 +29,9 @@
 
 namespace {
 
-// Shared by all frames; replaced by the translated lines of RichEditTransOutText.
-std::array<QString, 3> sOutText = {"Verbindungsaufbau nicht möglich",
-                                   "Schnittstelle existiert nicht.",
-                                   "Schnittstelle ist bereits geöffnet."};
+// Messages 102 to 104, shared by all frames.
+tMessageSlots sOutText{"Verbindungsaufbau nicht möglich", "Schnittstelle existiert nicht.",
+                       "Schnittstelle ist bereits geöffnet."};
 
 tComPortFactory& PortFactory() {
   static tComPortFactory lFactory;
@@ -103,7 +103,7 @@ tComPortFactory TFrameDevice::ComPortFactory() {
 }
 
 QString TFrameDevice::OutText(int pIndex) {
-  return pIndex >= 0 && pIndex < int(sOutText.size()) ? sOutText[pIndex] : QString();
+  return sOutText[pIndex];
 }
 
 TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
@@ -139,7 +139,7 @@ TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
                     this);
   RichEditTransOutText->setObjectName("RichEditTransOutText");
   RichEditTransOutText->hide();
-  RichEditTransOutText->SetOnChange([this] { RichEditTransOutTextChange(); });
+  sOutText.Bind(*RichEditTransOutText);
 
   CheckTranslationLines(*RichEditTransOutText, 3);
   Resources().AddForm(this);
@@ -161,11 +161,6 @@ TFrameDevice::~TFrameDevice() {
   mFrameDeviceBase = nullptr;
   FDeviceInfo.reset();
   if (Resources().IsRegistered(this)) Resources().DeleteForm(this);
-}
-
-void TFrameDevice::RichEditTransOutTextChange() {
-  for (int i = 0; i < RichEditTransOutText->LineCount() && i < int(sOutText.size()); ++i)
-    sOutText[i] = RichEditTransOutText->Line(i);
 }
 
 void TFrameDevice::Initialize(int pComNr) {

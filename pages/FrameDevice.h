@@ -83,7 +83,6 @@ private:
   QString ConnectErrorText(const QString& pDetail) const;
   void PageDeviceStatusChanged(tDeviceStatus pDeviceStatus);
   void PageTimeOut(QObject* Sender);
-  void RichEditTransOutTextChange();
   void ReleasePage();
   void InstallTimerHandler();
   void DetachTimerHandler();

@@ -591,8 +591,7 @@ void TFrameDeviceK40::RichEditTransStringGridInfoChange() {
 }
 
 void TFrameDeviceK40::RichEditTransOutTextChange() {
-  for (int i = 0; i < RichEditTransOutText->LineCount() && i < int(mOutText.size()); ++i)
-    mOutText[i] = RichEditTransOutText->Line(i);
+  mOutText.Take(*RichEditTransOutText);
   RichEditError->Clear();
   if (!mOutText[1].contains('@')) RichEditError->AddLine(mOutText[1]);
 }

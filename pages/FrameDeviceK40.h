@@ -3,6 +3,7 @@
 // pressure and temperature with an information grid, the adjustment panel, and the
 // communication settings of RS-232 instruments.
 #include "core/DeviceInfo.h"
+#include "i18n/MessageSlots.h"
 #include "pages/FrameDeviceBase.h"
 
 #include <QString>
@@ -103,8 +104,8 @@ private:
   tDeviceInfo* mDeviceInfo = nullptr;
   int mItemIdxAnalog = -1;
   // Messages 213 and 230, German until the first translation.
-  std::array<QString, 2> mOutText = {"Verbindungsaufbau gescheitert!",
-                                     "Die Versorgungsspannung ist zu gering!"};
+  tMessageSlots mOutText{"Verbindungsaufbau gescheitert!",
+                         "Die Versorgungsspannung ist zu gering!"};
   // Set while the instrument is being read; a disconnection meanwhile is noted in
   // mAbortConnect and carried out when the reading returns.
   bool mConnecting = false;

@@ -8,6 +8,7 @@
 #include "i18n/DialogService.h"
 #include "i18n/GridHelpers.h"
 #include "i18n/Look.h"
+#include "i18n/MessageSlots.h"
 #include "i18n/RadioGroup.h"
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
@@ -40,9 +41,9 @@ constexpr int GridRows = 9;
 constexpr int SettingsWidth = 409;
 
 // Messages 213, 229 and 235, shared by all R70 pages; German until the first translation.
-std::array<QString, 3> OutText = {QStringLiteral("Verbindungsaufbau gescheitert!"),
-                                  QStringLiteral("Es ist ein interner Gerätefehler aufgetreten!"),
-                                  QStringLiteral("nicht unterstützt")};
+tMessageSlots OutText{QStringLiteral("Verbindungsaufbau gescheitert!"),
+                      QStringLiteral("Es ist ein interner Gerätefehler aufgetreten!"),
+                      QStringLiteral("nicht unterstützt")};
 enum { otConnectFailed, otInternalError, otNotSupported };
 
 const QStringList ModeItemsVQ5 = {QStringLiteral("219@auf Anfrage"),
@@ -598,10 +599,7 @@ void TFrameDeviceR70::RebuildModeList() {
 }
 
 void TFrameDeviceR70::RichEditTransOutTextChange() {
-  for (int i = 0; i < static_cast<int>(OutText.size()) && i < RichEditTransOutText->LineCount();
-       ++i) {
-    OutText[i] = RichEditTransOutText->Line(i);
-  }
+  OutText.Take(*RichEditTransOutText);
   FitTranslatedTexts();
   RichEditError->Clear();
   if (!OutText[otInternalError].contains(QLatin1Char('@'))) {

@@ -1,6 +1,8 @@
 #include "i18n/Resources.h"
 #include "i18n/BitButton.h"
 #include "i18n/CaptionPanel.h"
+#include "i18n/MessageSlots.h"
+#include "i18n/MessageSlots.h"
 #include "i18n/RadioGroup.h"
 #include "i18n/RichEdit.h"
 
@@ -432,14 +434,14 @@ TEST_F(ResourcesTest, ChangeHandlerDeletingLaterComponentsDuringTranslationIsSaf
 
 TEST_F(ResourcesTest, HiddenListFeedsMessageSlotsOnEveryChange) {
   TFrameSample frame;
-  std::vector<QString> messageSlots = {"Verbindungsaufbau gescheitert!",
-                                       "Die Versorgungsspannung ist zu gering!"};
-  BindMessageSlots(*frame.OutText, messageSlots);
+  tMessageSlots messageSlots{"Verbindungsaufbau gescheitert!", "nicht kopiert", "bleibt"};
+  messageSlots.Bind(*frame.OutText);
   EXPECT_EQ(messageSlots[0], "Verbindungsaufbau gescheitert!");
   EXPECT_NO_THROW(CheckTranslationLines(*frame.OutText, 2));
-  messageSlots[1] = "nicht kopiert";
   mRes.AddForm(&frame);
   EXPECT_EQ(messageSlots[1], "Die Versorgungsspannung ist zu gering!");
+  EXPECT_EQ(messageSlots[2], "bleibt"); // no line for it
+  EXPECT_EQ(messageSlots[3], "");
   mRes.SetLanguage(laEnglish);
   EXPECT_EQ(messageSlots[0], "Connection failed!");
   EXPECT_EQ(messageSlots[1], "The voltage supply is too low!");

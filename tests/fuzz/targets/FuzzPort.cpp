@@ -47,6 +47,8 @@ void tFuzzPort::SetComNumber(qint64 pValue) {
 void tFuzzPort::SendBytes(const QByteArray& pBytes) {
   mFrame.append(pBytes);
   mBytesAfterCommand = 0;
+  // The layers hand a whole request over at once: command, checksum and terminator.
+  if (pBytes.size() >= 5 && pBytes.endsWith('\r')) FrameSent();
 }
 
 void tFuzzPort::SendByte(quint8 pByte) {
