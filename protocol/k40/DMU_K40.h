@@ -41,8 +41,6 @@ public:
   bool Aborted() const { return mAborted; }
 
   iComPort* ComObj() const { return mComObj.get(); }
-  // Every byte received since the last request was sent.
-  const QByteArray& Received() const { return mReceived; }
 
   // Reply time-out of every transaction.
   static constexpr quint32 cReplyTimeoutMs = 1500;

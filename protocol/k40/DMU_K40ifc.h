@@ -69,11 +69,6 @@ public:
   void SetOpInterval(quint16 pValue) { FOpInterval = pValue; }
   quint8 StatusByte() const { return FStatusByte; }
 
-  // The command layer (none after a failed Initialize).
-  tDMU_K40* K40() const { return mK40.get(); }
-  // Polling: the timer runs and the live-value parser holds the port.
-  bool Polling() const { return mPollingActive; }
-
   // Time-out of a pending live reply, and how often the pending reply is checked: the check
   // only compares time stamps, so it need not run every millisecond.
   static constexpr quint32 cLiveTimeoutMs = tLiveReplyWatch::cTimeoutMs;
