@@ -3,6 +3,7 @@
 #include "i18n/Resources.h"
 
 #include <QLabel>
+#include <QTabWidget>
 
 TFrameDeviceBase::TFrameDeviceBase(QWidget* AOwner) : QWidget(AOwner) {}
 
@@ -24,4 +25,26 @@ void TFrameDeviceBase::ShowBadReplies(quint32 pCount) {
   QString lText = Resources().CatalogueText(236);
   lText.replace(QStringLiteral("%d"), QString::number(pCount));
   if (LabelBadReplies->text() != lText) LabelBadReplies->setText(lText);
+}
+
+bool TFrameDeviceBase::SettingsTabVisible() const {
+  return PageControl->isTabVisible(PageControl->indexOf(TabSheetSettings));
+}
+
+void TFrameDeviceBase::GotoDeviceStatus() {
+  switch (FDeviceStatus) {
+  case dsConnected:
+  case dsInternalError:
+    PageControl->setCurrentWidget(TabSheetInfo);
+    break;
+  case dsAdjusting:
+    PageControl->setCurrentWidget(TabSheetJustage);
+    break;
+  case dsProgramming:
+    if (SettingsTabVisible()) PageControl->setCurrentWidget(TabSheetSettings);
+    break;
+  default:
+    break;
+  }
+  PageControlChange();
 }

@@ -9,6 +9,7 @@
 
 class iComPort;
 class QLabel;
+class QTabWidget;
 
 class TFrameDeviceBase : public QWidget {
   Q_OBJECT
@@ -34,7 +35,9 @@ public:
   // protocol stack takes it when connecting.
   virtual void Initialize(std::unique_ptr<iComPort> pCom) = 0;
   // Brings the tab that belongs to the current status to the front.
-  virtual void GotoDeviceStatus() = 0;
+  void GotoDeviceStatus();
+  // Whether the instrument offers its communication settings (the Settings tab is shown).
+  bool SettingsTabVisible() const;
   // The instrument is being removed: end the traffic (a memory write still finishes), close
   // the port and show no more messages. The page is destroyed later, with its frame.
   virtual void Release() = 0;
@@ -46,7 +49,15 @@ public:
   const tTimeOutEvent& OnTimeOut() const { return FOnTimeOut; }
   void SetOnTimeOut(tTimeOutEvent pHandler) { FOnTimeOut = std::move(pHandler); }
 
+  // The tabs both pages have, named as the localisation engine keys them.
+  QTabWidget* PageControl = nullptr;
+  QWidget* TabSheetInfo = nullptr;
+  QWidget* TabSheetJustage = nullptr;
+  QWidget* TabSheetSettings = nullptr;
+
 protected:
+  // Follows the tab shown: the factory pressure is asked for only on the adjustment tab.
+  virtual void PageControlChange() = 0;
   // A line under the live values that counts the replies spoilt on the line, so a noisy
   // cable shows without interrupting anyone; hidden while there are none.
   void BuildBadRepliesLabel(QWidget* pParent, const QRect& pGeometry);

@@ -12,6 +12,7 @@
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
 #include "pages/FrameAdjust.h"
+#include "pages/PageParts.h"
 #include "protocol/k40/DMU_K40ifc.h"
 #include "serial/ComPortIntf.h"
 
@@ -30,44 +31,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+using namespace PageParts;
+
 namespace {
 
-const QString cNoValue = "- - -";
 constexpr int cGridRows = 8;
 enum { riType, riRange, riSignal, riAccuracy, riHeadNr, riLastCalib, riProduction, riFirmware };
-
-QLabel* MakeLabel(const QString& pName, const QString& pCaption, QWidget* pParent, int pLeft,
-                  int pTop) {
-  auto* lLabel = new QLabel(pCaption, pParent);
-  lLabel->setObjectName(pName);
-  lLabel->move(pLeft, pTop);
-  return lLabel;
-}
-
-tCaptionPanel* MakeValuePanel(const QString& pName, QWidget* pParent, const QRect& pRect,
-                              const QColor& pTextColor, int pPixelSize) {
-  auto* lPanel = new tCaptionPanel(cNoValue, pParent);
-  lPanel->setObjectName(pName);
-  lPanel->setGeometry(pRect);
-  Look::ValuePanel(lPanel, pTextColor, pPixelSize);
-  return lPanel;
-}
-
-QGroupBox* MakeGroup(const QString& pName, const QString& pCaption, QWidget* pParent,
-                     const QRect& pRect) {
-  auto* lGroup = new QGroupBox(pCaption, pParent);
-  lGroup->setObjectName(pName);
-  lGroup->setGeometry(pRect);
-  return lGroup;
-}
-
-QPushButton* MakeButton(const QString& pName, const QString& pCaption, QWidget* pParent,
-                        const QRect& pRect) {
-  auto* lButton = new QPushButton(pCaption, pParent);
-  lButton->setObjectName(pName);
-  lButton->setGeometry(pRect);
-  return lButton;
-}
 
 } // namespace
 
@@ -126,19 +95,16 @@ void TFrameDeviceK40::BuildComponents() {
   TabSheetInfo->setObjectName("TabSheetInfo");
   PageControl->addTab(TabSheetInfo, QIcon(":/images/frame_tab_info.svg"), "201@Information");
 
-  GroupBoxDruck = MakeGroup("GroupBoxDruck", "204@Druck ", TabSheetInfo, {0, 4, 265, 77});
+  GroupBoxDruck = NewGroup("GroupBoxDruck", "204@Druck ", TabSheetInfo, {0, 4, 265, 77});
   PanelPressure =
-      MakeValuePanel("PanelPressure", GroupBoxDruck, {8, 20, 165, 49}, Look::PressureText, 16);
-  ComboBoxUnitMBE = new QComboBox(GroupBoxDruck);
-  ComboBoxUnitMBE->setObjectName("ComboBoxUnitMBE");
-  ComboBoxUnitMBE->setGeometry(176, 32, 81, ComboBoxUnitMBE->sizeHint().height());
+      NewValuePanel("PanelPressure", GroupBoxDruck, {8, 20, 165, 49}, Look::PressureText, 16);
+  ComboBoxUnitMBE = NewUnitBox("ComboBoxUnitMBE", GroupBoxDruck, 176, 32, Look::PressureText);
   ComboBoxUnitMBE->setMaxVisibleItems(16);
-  Look::ValueComboBox(ComboBoxUnitMBE, Look::PressureText);
 
   GroupBoxTemperatur =
-      MakeGroup("GroupBoxTemperatur", "205@Temperatur ", TabSheetInfo, {0, 84, 265, 77});
-  PanelTemperature = MakeValuePanel("PanelTemperature", GroupBoxTemperatur, {8, 20, 165, 49},
-                                    Look::TemperatureText, 16);
+      NewGroup("GroupBoxTemperatur", "205@Temperatur ", TabSheetInfo, {0, 84, 265, 77});
+  PanelTemperature = NewValuePanel("PanelTemperature", GroupBoxTemperatur, {8, 20, 165, 49},
+                                   Look::TemperatureText, 16);
   ComboBoxTempUnit = new QComboBox(GroupBoxTemperatur);
   ComboBoxTempUnit->setObjectName("ComboBoxTempUnit");
   for (const QString& lUnit : TemperatureUnitNames)
@@ -205,11 +171,11 @@ void TFrameDeviceK40::BuildComponents() {
   auto* lAdjustLayout = new QVBoxLayout(TabSheetJustage);
   lAdjustLayout->setContentsMargins(0, 0, 0, 0);
   lAdjustLayout->addWidget(FrameAdjust);
-  GroupBox1 = MakeGroup("GroupBox1", "214@Messwerte ", TabSheetJustage, {184, 28, 185, 145});
-  Label1 = MakeLabel("Label1", "215@Ausgabedruckwert:", GroupBox1, 8, 20);
-  PanelP = MakeValuePanel("PanelP", GroupBox1, {8, 36, 165, 37}, Look::PressureText, 16);
-  Label2 = MakeLabel("Label2", "216@Druckwert nach Werkseinstellung:", GroupBox1, 8, 80);
-  PanelPWz = MakeValuePanel("PanelPWz", GroupBox1, {8, 96, 165, 37}, Look::PressureText, 16);
+  GroupBox1 = NewGroup("GroupBox1", "214@Messwerte ", TabSheetJustage, {184, 28, 185, 145});
+  Label1 = NewLabel("Label1", "215@Ausgabedruckwert:", GroupBox1, 8, 20);
+  PanelP = NewValuePanel("PanelP", GroupBox1, {8, 36, 165, 37}, Look::PressureText, 16);
+  Label2 = NewLabel("Label2", "216@Druckwert nach Werkseinstellung:", GroupBox1, 8, 80);
+  PanelPWz = NewValuePanel("PanelPWz", GroupBox1, {8, 96, 165, 37}, Look::PressureText, 16);
   PanelP->setMinimumWidth(165);
   PanelP->setFixedHeight(37);
   PanelPWz->setMinimumWidth(165);
@@ -238,16 +204,16 @@ void TFrameDeviceK40::BuildComponents() {
   RadioGroupOperMode->SetItemIndex(0);
 
   GroupBoxParams =
-      MakeGroup("GroupBoxParams", "222@Parametrierung der Kommunikation: ", TabSheetSettings,
-                {4, 112, 289, 85});
-  Label3 = MakeLabel("Label3", "223@Antwortzeit nach Host-Anfragen [ms]", GroupBoxParams, 8, 31);
+      NewGroup("GroupBoxParams", "222@Parametrierung der Kommunikation: ", TabSheetSettings,
+               {4, 112, 289, 85});
+  Label3 = NewLabel("Label3", "223@Antwortzeit nach Host-Anfragen [ms]", GroupBoxParams, 8, 31);
   SpinEditResponse = new QSpinBox(GroupBoxParams);
   SpinEditResponse->setObjectName("SpinEditResponse");
   SpinEditResponse->setGeometry(224, 28, 57, 22);
   SpinEditResponse->setRange(1, 15);
   SpinEditResponse->setToolTip("[1..15]");
-  lblAusgabeintervall = MakeLabel("lblAusgabeintervall", "224@Intervall bei zykl. Betrieb [x10 ms]",
-                                  GroupBoxParams, 8, 55);
+  lblAusgabeintervall = NewLabel("lblAusgabeintervall", "224@Intervall bei zykl. Betrieb [x10 ms]",
+                                 GroupBoxParams, 8, 55);
   SpinEditInterval = new QSpinBox(GroupBoxParams);
   SpinEditInterval->setObjectName("SpinEditInterval");
   SpinEditInterval->setGeometry(224, 52, 57, 22);
@@ -265,9 +231,9 @@ void TFrameDeviceK40::BuildComponents() {
   SpinEditInterval->setFixedWidth(64);
 
   ButtonWriteSettings =
-      MakeButton("ButtonWriteSettings", "225@Schreiben", TabSheetSettings, {4, 200, 289, 25});
-  ButtonFactorySettings = MakeButton("ButtonFactorySettings", "226@Lade Werkseinstellungen",
-                                     TabSheetSettings, {4, 228, 289, 25});
+      NewButton("ButtonWriteSettings", "225@Schreiben", TabSheetSettings, {4, 200, 289, 25});
+  ButtonFactorySettings = NewButton("ButtonFactorySettings", "226@Lade Werkseinstellungen",
+                                    TabSheetSettings, {4, 228, 289, 25});
 
   for (QWidget* lGroup :
        std::initializer_list<QWidget*>{GroupBox1, GroupBoxParams, RadioGroupOperMode})
@@ -301,10 +267,6 @@ void TFrameDeviceK40::ArrangeGroups() {
 
 bool TFrameDeviceK40::Connected() const {
   return mK40ifc != nullptr;
-}
-
-bool TFrameDeviceK40::SettingsTabVisible() const {
-  return PageControl->isTabVisible(PageControl->indexOf(TabSheetSettings));
 }
 
 void TFrameDeviceK40::Initialize(std::unique_ptr<iComPort> pCom) {
@@ -404,7 +366,7 @@ void TFrameDeviceK40::ShowValues() {
       PanelPressure->SetCaption(FormatSigned(lValue, lDigits));
       lShown = true;
     } catch (const std::exception&) {
-      PanelPressure->SetCaption(cNoValue);
+      PanelPressure->SetCaption(NoValue);
     }
     if (lShown && mK40ifc->IsWerksDruckActive()) {
       const int lDigits =
@@ -416,16 +378,16 @@ void TFrameDeviceK40::ShowValues() {
     }
   }
   if (!lShown) {
-    PanelPressure->SetCaption(cNoValue);
-    PanelP->SetCaption(cNoValue);
-    PanelPWz->SetCaption(cNoValue);
+    PanelPressure->SetCaption(NoValue);
+    PanelP->SetCaption(NoValue);
+    PanelPWz->SetCaption(NoValue);
   }
 
   if (ComboBoxTempUnit->currentIndex() >= 0) {
     PanelTemperature->SetCaption(
         FormatFixed(mDeviceInfo->GetTemperatureInAUnit(ComboBoxTempUnit->currentText()), 1));
   } else {
-    PanelTemperature->SetCaption(cNoValue);
+    PanelTemperature->SetCaption(NoValue);
   }
 }
 
@@ -501,8 +463,8 @@ void TFrameDeviceK40::SetDeviceStatus(tDeviceStatus pValue) {
   EnablePageControls(pValue != dsDisconnected);
   EnableSettingsControls(pValue == dsConnected);
   if (pValue != dsConnected) {
-    PanelPressure->SetCaption(cNoValue);
-    PanelTemperature->SetCaption(cNoValue);
+    PanelPressure->SetCaption(NoValue);
+    PanelTemperature->SetCaption(NoValue);
   }
   if (pValue == dsInternalError) RichEditError->show();
   FrameAdjust->SetDeviceStatus(pValue);
@@ -522,26 +484,8 @@ void TFrameDeviceK40::PageControlChange() {
     mK40ifc->SetIsWerksDruckActive(lActive);
     if (lActive) return;
   }
-  PanelP->SetCaption(cNoValue);
-  PanelPWz->SetCaption(cNoValue);
-}
-
-void TFrameDeviceK40::GotoDeviceStatus() {
-  switch (FDeviceStatus) {
-  case dsConnected:
-  case dsInternalError:
-    PageControl->setCurrentWidget(TabSheetInfo);
-    break;
-  case dsAdjusting:
-    PageControl->setCurrentWidget(TabSheetJustage);
-    break;
-  case dsProgramming:
-    PageControl->setCurrentWidget(TabSheetSettings);
-    break;
-  default:
-    break;
-  }
-  PageControlChange();
+  PanelP->SetCaption(NoValue);
+  PanelPWz->SetCaption(NoValue);
 }
 
 void TFrameDeviceK40::ButtonWriteSettingsClick() {

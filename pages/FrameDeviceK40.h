@@ -34,15 +34,12 @@ public:
   void SetConnected(bool pValue) override;
   void SetDeviceStatus(tDeviceStatus pValue) override;
   void Initialize(std::unique_ptr<iComPort> pCom) override;
-  void GotoDeviceStatus() override;
   void Release() override;
 
   // The device interface while connected, else none.
   tDMU_K40ifc* K40ifc() const { return mK40ifc.get(); }
 
   // Components, named as the localisation engine keys them.
-  QTabWidget* PageControl = nullptr;
-  QWidget* TabSheetInfo = nullptr;
   QGroupBox* GroupBoxDruck = nullptr;
   tCaptionPanel* PanelPressure = nullptr;
   QComboBox* ComboBoxUnitMBE = nullptr;
@@ -53,14 +50,12 @@ public:
   tRichEdit* RichEditTransStringGridInfo = nullptr;
   tRichEdit* RichEditTransOutText = nullptr;
   tRichEdit* RichEditError = nullptr;
-  QWidget* TabSheetJustage = nullptr;
   TFrameAdjust* FrameAdjust = nullptr;
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
   tCaptionPanel* PanelP = nullptr;
   QLabel* Label2 = nullptr;
   tCaptionPanel* PanelPWz = nullptr;
-  QWidget* TabSheetSettings = nullptr;
   tRadioGroup* RadioGroupOperMode = nullptr;
   QGroupBox* GroupBoxParams = nullptr;
   QLabel* Label3 = nullptr;
@@ -72,7 +67,6 @@ public:
 
   // Index of the output-signal unit entry in ComboBoxUnitMBE, -1 when there is none.
   int ItemIdxAnalog() const { return mItemIdxAnalog; }
-  bool SettingsTabVisible() const;
 
   // The button handlers, reachable for tests as a click would run them.
   void ButtonWriteSettingsClick();
@@ -91,7 +85,7 @@ private:
   void EnablePageControls(bool pEnabled);
   void EnableSettingsControls(bool pEnabled);
   void AdjustStatusChanged(tDeviceStatus pDeviceStatus);
-  void PageControlChange();
+  void PageControlChange() override;
   void RichEditTransStringGridInfoChange();
   void RichEditTransOutTextChange();
   void SetGridValue(int pRow, const QString& pText);

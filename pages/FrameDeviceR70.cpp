@@ -13,6 +13,7 @@
 #include "i18n/Resources.h"
 #include "i18n/RichEdit.h"
 #include "pages/FrameAdjust.h"
+#include "pages/PageParts.h"
 #include "protocol/r70/DMU_R70ifc.h"
 #include "serial/ComPortIntf.h"
 
@@ -30,9 +31,10 @@
 #include <array>
 #include <numeric>
 
+using namespace PageParts;
+
 namespace {
 
-const QString NoValue = QStringLiteral("- - -");
 constexpr int PanelWidth = 165;
 constexpr int PanelWidthCompound = 153;
 constexpr int MaxSamples = 10;
@@ -90,32 +92,6 @@ tDMU_R70ifc::tOperatingMode ModeOfItem(tDeviceType pType, int pItem) {
   }
   if (pItem < tDMU_R70ifc::omPoll || pItem > tDMU_R70ifc::omCyclPkT) return tDMU_R70ifc::omPoll;
   return static_cast<tDMU_R70ifc::tOperatingMode>(pItem);
-}
-
-QLabel* NewLabel(const QString& pName, const QString& pCaption, QWidget* pParent, int pLeft,
-                 int pTop) {
-  auto* lLabel = new QLabel(pCaption, pParent);
-  lLabel->setObjectName(pName);
-  lLabel->move(pLeft, pTop);
-  return lLabel;
-}
-
-tCaptionPanel* NewValuePanel(const QString& pName, QWidget* pParent, const QRect& pGeometry,
-                             const QColor& pTextColor) {
-  auto* lPanel = new tCaptionPanel(NoValue, pParent);
-  lPanel->setObjectName(pName);
-  lPanel->setGeometry(pGeometry);
-  Look::ValuePanel(lPanel, pTextColor);
-  return lPanel;
-}
-
-QComboBox* NewUnitBox(const QString& pName, QWidget* pParent, int pLeft, int pTop,
-                      const QColor& pTextColor) {
-  auto* lBox = new QComboBox(pParent);
-  lBox->setObjectName(pName);
-  lBox->setGeometry(pLeft, pTop, 81, lBox->sizeHint().height());
-  Look::ValueComboBox(lBox, pTextColor);
-  return lBox;
 }
 
 } // namespace
@@ -415,24 +391,6 @@ void TFrameDeviceR70::EnableSettings(bool pEnabled) {
   }
 }
 
-void TFrameDeviceR70::GotoDeviceStatus() {
-  switch (FDeviceStatus) {
-  case dsConnected:
-  case dsInternalError:
-    PageControl->setCurrentWidget(TabSheetInfo);
-    break;
-  case dsAdjusting:
-    PageControl->setCurrentWidget(TabSheetJustage);
-    break;
-  case dsProgramming:
-    if (SettingsTabVisible()) PageControl->setCurrentWidget(TabSheetSettings);
-    break;
-  default:
-    break;
-  }
-  PageControlChange();
-}
-
 void TFrameDeviceR70::AdjustStatusChanged(tDeviceStatus pDeviceStatus) {
   SetDeviceStatus(pDeviceStatus);
   PageControlChange();
@@ -447,10 +405,6 @@ void TFrameDeviceR70::PageControlChange() {
   }
   PanelP->SetCaption(NoValue);
   PanelPWz->SetCaption(NoValue);
-}
-
-bool TFrameDeviceR70::SettingsTabVisible() const {
-  return PageControl->isTabVisible(PageControl->indexOf(TabSheetSettings));
 }
 
 void TFrameDeviceR70::SetClock(tClock pClock) {

@@ -40,7 +40,6 @@ public:
   void SetConnected(bool pValue) override;
   void SetDeviceStatus(tDeviceStatus pValue) override;
   void Initialize(std::unique_ptr<iComPort> pCom) override;
-  void GotoDeviceStatus() override;
   void Release() override;
 
   // 0x55 before every request; set by the frame before connecting.
@@ -51,8 +50,6 @@ public:
   tDMU_R70ifc* R70ifc() const { return mR70ifc.get(); }
 
   // Components, named as the localisation engine keys them.
-  QTabWidget* PageControl = nullptr;
-  QWidget* TabSheetInfo = nullptr;
   QGroupBox* GroupBoxDruck = nullptr;
   tCaptionPanel* PanelPressure = nullptr;
   QComboBox* ComboBoxUnitMBA = nullptr;
@@ -66,14 +63,12 @@ public:
   tRichEdit* RichEditTransStringGridInfo = nullptr;
   tRichEdit* RichEditTransOutText = nullptr;
   tRichEdit* RichEditError = nullptr;
-  QWidget* TabSheetJustage = nullptr;
   TFrameAdjust* FrameAdjust = nullptr;
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
   tCaptionPanel* PanelP = nullptr;
   QLabel* Label2 = nullptr;
   tCaptionPanel* PanelPWz = nullptr;
-  QWidget* TabSheetSettings = nullptr;
   tRadioGroup* RadioGroupOperMode = nullptr;
   QGroupBox* GroupBoxParams = nullptr;
   QLabel* lblAusgabeintervall = nullptr;
@@ -83,7 +78,6 @@ public:
 
   // Index of the output-signal unit entry in both pressure unit boxes, -1 when there is none.
   int ItemIdxAnalog() const { return mItemIdxAnalog; }
-  bool SettingsTabVisible() const;
   // The samples the displays average (newest last).
   const QList<double>& MeasVal() const { return mMeasVal; }
   const QList<double>& MeasWz() const { return mMeasWz; }
@@ -109,7 +103,7 @@ private:
   void EnableControls(bool pEnabled);
   void EnableSettings(bool pEnabled);
   void AdjustStatusChanged(tDeviceStatus pDeviceStatus);
-  void PageControlChange();
+  void PageControlChange() override;
   void RichEditTransOutTextChange();
   void PageTranslated();
   void RichEditTransStringGridInfoChange();
