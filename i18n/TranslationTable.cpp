@@ -121,6 +121,7 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "504=Diagramm",
         "505=OK",
         "506=Abbruch",
+        "507=Die Messung kann nicht mehr laufend auf der Festplatte gesichert werden. Sie läuft weiter; bitte die Daten vor dem Beenden speichern.",
     },
     // English
     {
@@ -239,5 +240,6 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "504=Chart",
         "505=OK",
         "506=Cancel",
+        "507=The recording can no longer be kept safe on the disk as it runs. It goes on; please save the data before closing the program.",
     },
 };

@@ -135,4 +135,5 @@ inline const tCatalogueRow ExpectedCatalogue[] = {
     {504, "Diagramm", "Chart"},
     {505, "OK", "OK"},
     {506, "Abbruch", "Cancel"},
+    {507, "Die Messung kann nicht mehr laufend auf der Festplatte gesichert werden. Sie läuft weiter; bitte die Daten vor dem Beenden speichern.", "The recording can no longer be kept safe on the disk as it runs. It goes on; please save the data before closing the program."},
 };
