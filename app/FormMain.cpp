@@ -390,7 +390,7 @@ void TFormMain::FormCreate() {
     QTimer::singleShot(0, this, [this, pText] { Dialogs().Warning(pText, this); });
   });
   // Recordings are journalled beside the settings file, so a crash does not lose them.
-  FrameLoggingOvvw->SetJournalFolder(Pathes().ProgramDataFolder() + QStringLiteral("/Recording"));
+  FrameLoggingOvvw->SetJournalFolder(RecordingFolder());
   mPortMap = std::make_unique<tPortMap>(*mIniFile);
   if (DeviceLister()) mPortMap->SetDeviceLister(DeviceLister());
   tPortMap::SetApplicationMap(mPortMap.get());
@@ -419,6 +419,8 @@ void TFormMain::FormCreate() {
       miEnglishClick();
   }
   }
+  // Asked once the window is up, in the language just chosen.
+  QTimer::singleShot(0, this, [this] { OfferRecordings(); });
 
   delete frmExceptDlg;
   frmExceptDlg = nullptr;

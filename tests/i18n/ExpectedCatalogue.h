@@ -136,4 +136,13 @@ inline const tCatalogueRow ExpectedCatalogue[] = {
     {505, "OK", "OK"},
     {506, "Abbruch", "Cancel"},
     {507, "Die Messung kann nicht mehr laufend auf der Festplatte gesichert werden. Sie läuft weiter; bitte die Daten vor dem Beenden speichern.", "The recording can no longer be kept safe on the disk as it runs. It goes on; please save the data before closing the program."},
+    {508, "Eine Messung wurde nicht ordnungsgemäß beendet und kann wiederhergestellt werden.", "A recording was not ended properly and can be restored."},
+    {509, "Beginn:", "Started:"},
+    {510, "Messwerte:", "Samples:"},
+    {511, "Messstellen:", "Tags:"},
+    {512, "Wiederherstellen", "Restore"},
+    {513, "Später", "Later"},
+    {514, "Verwerfen", "Discard"},
+    {515, "Soll die Messung endgültig verworfen werden?", "Discard the recording for good?"},
+    {516, "Die Datei ist keine lesbare Aufzeichnung und bleibt unverändert:", "The file is not a readable recording and is left unchanged:"},
 };
