@@ -442,7 +442,13 @@ void tLogJournal::Tick(double pKey, const tLogTableModel& pTable, int pFirst, in
     default:
       mLine += " x";
     }
-    PutText(mLine, pTable.TagText(row.Tag));
+    if (row.Tag >= mTagTexts.size()) mTagTexts.resize(row.Tag + 1);
+    auto& cached = mTagTexts[row.Tag];
+    const QString tag = pTable.TagText(row.Tag);
+    // Indexes start again when the table is cleared: the text decides.
+    if (cached.second.isEmpty() || cached.first != tag) cached = {tag, EncodeText(tag)};
+    mLine += ' ';
+    mLine += cached.second;
   }
   Put(mLine);
 }

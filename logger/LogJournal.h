@@ -112,6 +112,8 @@ private:
   std::function<void(const QString&)> mOnFailure;
   QStringList mSlotTags;
   QByteArray mLine;
+  // The encoded texts of the table's tags by their index, so a tick encodes no text.
+  std::vector<std::pair<QString, QByteArray>> mTagTexts;
 
   // The sync helper owns a duplicate of the descriptor and only ever calls fdatasync on it,
   // so a slow disk never stalls the sampling tick.
