@@ -37,6 +37,8 @@ QString TFormMain::RecordingFolder() {
 void TFormMain::OfferRecordings() {
   const QChar CR = QLatin1Char('\r');
   for (const QString& file : tLogJournalReader::Journals(RecordingFolder())) {
+    // Another instance of the program is recording into it.
+    if (tLogJournalReader::InUse(file)) continue;
     // Created just before the program ended, before anything was written to it.
     if (QFileInfo(file).size() == 0) {
       QFile::remove(file);

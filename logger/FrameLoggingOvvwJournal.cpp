@@ -162,6 +162,10 @@ bool TFrameLoggingOvvw::RestoreJournal(const QString& pFileName, QString& pError
     pError = QStringLiteral("the logger holds data");
     return false;
   }
+  if (tLogJournalReader::InUse(pFileName)) {
+    pError = QStringLiteral("the recording is being written by a running program");
+    return false;
+  }
   const tJournalSummary summary = tLogJournalReader::Scan(pFileName);
   if (!summary.Valid) {
     pError = summary.Error;

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -297,15 +299,36 @@ void Walk(const QByteArray& pData, iLogJournalSink& pSink, tJournalSummary& pSum
   pSummary.Valid = true;
 }
 
-bool ReadFile(const QString& pFileName, QByteArray& pData, QString& pError) {
-  QFile file(pFileName);
-  if (!file.open(QIODevice::ReadOnly)) {
-    pError = file.errorString();
-    return false;
+// A journal mapped into memory: a day's recording is read without a copy of its size.
+class tMappedJournal {
+public:
+  bool Open(const QString& pFileName, QString& pError) {
+    mFile.setFileName(pFileName);
+    if (!mFile.open(QIODevice::ReadOnly)) {
+      pError = mFile.errorString();
+      return false;
+    }
+    const qint64 size = mFile.size();
+    if (size == 0) return true;
+    const uchar* data = mFile.map(0, size);
+    if (!data) {
+      pError = mFile.errorString();
+      return false;
+    }
+    mData = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    return true;
   }
-  pData = file.readAll();
-  return true;
-}
+  // The first pSize bytes, without copying them.
+  QByteArray Left(qint64 pSize) const {
+    return QByteArray::fromRawData(mData.constData(),
+                                   qsizetype(std::min<qint64>(pSize, mData.size())));
+  }
+  const QByteArray& Data() const { return mData; }
+
+private:
+  QFile mFile;
+  QByteArray mData;
+};
 } // namespace
 
 tJournalDevice tJournalDevice::FromInfo(const tDeviceInfo& pInfo, const QString& pDescription) {
@@ -355,7 +378,9 @@ bool tLogJournal::Create(const QString& pFileName) {
   QDir().mkpath(QFileInfo(pFileName).absolutePath());
   mFd = ::open(QFile::encodeName(pFileName).constData(),
                O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
-  if (mFd < 0) {
+  // Held while the journal is written, so that another instance of the program does not offer
+  // it; the system drops the lock when the process ends, however it ends.
+  if (mFd < 0 || ::flock(mFd, LOCK_EX | LOCK_NB) != 0) {
     Fail(errno);
     return false;
   }
@@ -372,7 +397,8 @@ bool tLogJournal::Continue(const QString& pFileName, qint64 pValidBytes) {
   mSlotTags.clear();
   mFd = ::open(QFile::encodeName(pFileName).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
   // The torn tail goes, so that the next record starts on a line of its own.
-  if (mFd < 0 || ::ftruncate(mFd, off_t(pValidBytes)) != 0) {
+  if (mFd < 0 || ::flock(mFd, LOCK_EX | LOCK_NB) != 0 ||
+      ::ftruncate(mFd, off_t(pValidBytes)) != 0) {
     Fail(errno);
     return false;
   }
@@ -554,22 +580,29 @@ void tLogJournal::Close() {
 
 tJournalSummary tLogJournalReader::Scan(const QString& pFileName) {
   tJournalSummary summary;
-  QByteArray data;
-  if (!ReadFile(pFileName, data, summary.Error)) return summary;
+  tMappedJournal file;
+  if (!file.Open(pFileName, summary.Error)) return summary;
   tSummarySink sink(summary);
-  Walk(data, sink, summary);
+  Walk(file.Data(), sink, summary);
   return summary;
 }
 
 bool tLogJournalReader::Replay(const QString& pFileName, qint64 pValidBytes,
                                iLogJournalSink& pSink) {
-  QByteArray data;
+  tMappedJournal file;
   QString error;
-  if (!ReadFile(pFileName, data, error) || data.size() < pValidBytes) return false;
-  data.truncate(pValidBytes);
+  if (!file.Open(pFileName, error) || file.Data().size() < pValidBytes) return false;
   tJournalSummary summary;
-  Walk(data, pSink, summary);
+  Walk(file.Left(pValidBytes), pSink, summary);
   return summary.Valid;
+}
+
+bool tLogJournalReader::InUse(const QString& pFileName) {
+  const int fd = ::open(QFile::encodeName(pFileName).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
 }
 
 QStringList tLogJournalReader::Journals(const QString& pFolder) {

@@ -143,6 +143,8 @@ public:
   static tJournalSummary Scan(const QString& pFileName);
   // Replays the first pValidBytes (from Scan) into pSink. False when the file cannot be read.
   static bool Replay(const QString& pFileName, qint64 pValidBytes, iLogJournalSink& pSink);
+  // True while a running program writes the journal.
+  static bool InUse(const QString& pFileName);
   // The journals in pFolder, oldest first.
   static QStringList Journals(const QString& pFolder);
   static QString Suffix() { return QStringLiteral(".journal"); }

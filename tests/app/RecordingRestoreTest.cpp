@@ -126,6 +126,9 @@ TEST_F(tRecordingRestore, later_asks_again_at_the_next_start_in_its_language) {
 
 TEST_F(tRecordingRestore, unreadable_recording_is_named_and_left_as_it_is) {
   QDir().mkpath(DataFolder() + "/Recording");
+  // And one that another running instance is writing is not offered at all.
+  tLogJournal live;
+  ASSERT_TRUE(live.Create(DataFolder() + "/Recording/live.journal"));
   const QString file = DataFolder() + "/Recording/foreign.journal";
   QFile out(file);
   ASSERT_TRUE(out.open(QIODevice::WriteOnly));

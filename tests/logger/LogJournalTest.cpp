@@ -207,6 +207,14 @@ TEST_F(tLogJournalTest, JournalLivesAsLongAsTheRecordedData) {
   DeliverAndTick();
   const QString journal = mLogger->JournalFileName();
   ASSERT_TRUE(QFile::exists(journal));
+  // Another instance of the program must not take a journal that is being written.
+  EXPECT_TRUE(tLogJournalReader::InUse(journal));
+  {
+    TFrameLoggingOvvw other;
+    QString error;
+    EXPECT_FALSE(other.RestoreJournal(journal, error));
+    EXPECT_FALSE(other.HasDataToSave());
+  }
   mLogger->BitBtnStopLogClick();
   mLogger->ButtonClearTableChartClick(mLogger.get());
   EXPECT_FALSE(QFile::exists(journal)) << "cleared both";
