@@ -61,8 +61,13 @@ void TFormMain::OfferRecordings() {
                          {Text(cTextRestore), Text(cTextLater), Text(cTextDiscard)}, rcLater, this);
     if (choice == rcRestore) {
       QString error;
-      if (!FrameLoggingOvvw->RestoreJournal(file, error))
+      if (FrameLoggingOvvw->RestoreJournal(file, error)) {
+        // Without instruments the pages are hidden; the restored data must be reachable.
+        ShowPages(true);
+        PageControlDevRecord->setCurrentWidget(TabSheetRecord);
+      } else {
         Dialogs().Error(Text(cTextUnreadable) + CR + file + CR + error, this);
+      }
     } else if (choice == rcDiscard) {
       if (Dialogs().Question(Text(cTextDiscardSure), mbYesNo, this)) QFile::remove(file);
     }

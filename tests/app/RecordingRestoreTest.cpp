@@ -8,6 +8,7 @@
 #include "logger/LogJournal.h"
 #include "logger/LogTableModel.h"
 #include <QFile>
+#include <QTabWidget>
 
 using namespace apptest;
 
@@ -98,7 +99,9 @@ TEST_F(tRecordingRestore, each_answer_does_what_it_says_and_only_restore_fills_t
     TFrameLoggingOvvw& logger = *Window().Logger();
     EXPECT_EQ(logger.HasDataToSave(), c.Restored);
     EXPECT_EQ(logger.Table().EntryCount(), c.Restored ? 6 : 0);
+    EXPECT_EQ(Window().PageControlDevRecord->isVisibleTo(&Window()), c.Restored);
     if (c.Restored) {
+      EXPECT_EQ(Window().PageControlDevRecord->currentWidget(), Window().TabSheetRecord);
       EXPECT_EQ(logger.Table().Cell(tLogTableModel::ColTag, 2), "Kessel 2");
       EXPECT_EQ(logger.Table().Cell(tLogTableModel::ColPressure, 6), "3,250");
       // Closing normally, with message 10 confirmed, removes the recording.
