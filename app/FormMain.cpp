@@ -385,6 +385,8 @@ void TFormMain::FormCreate() {
     // Shown after the running handler, once per failing period (the file reports it once).
     QTimer::singleShot(0, this, [this, pText] { Dialogs().Warning(pText, this); });
   });
+  // Recordings are journalled beside the settings file, so a crash does not lose them.
+  FrameLoggingOvvw->SetJournalFolder(RecordingFolder());
   mPortMap = std::make_unique<tPortMap>(*mIniFile);
   if (DeviceLister()) mPortMap->SetDeviceLister(DeviceLister());
   tPortMap::SetApplicationMap(mPortMap.get());
@@ -412,6 +414,8 @@ void TFormMain::FormCreate() {
       miEnglishClick();
   }
   }
+  // Asked once the window is up, in the language just chosen.
+  QTimer::singleShot(0, this, [this] { OfferRecordings(); });
 
   delete frmExceptDlg;
   frmExceptDlg = nullptr;

@@ -85,6 +85,10 @@ public:
   // The sorted port names present now ("COM1", "COM3", "COM10").
   QStringList ListComPorts();
   TFrameLoggingOvvw* Logger() const { return FrameLoggingOvvw; }
+  // The folder of the logger's recording journals.
+  static QString RecordingFolder();
+  // Offers each recording left behind by an earlier run of the program: restore, later, discard.
+  void OfferRecordings();
   QMenu* AddSubMenu() const { return mMenuAddSub; }
   QMenu* PopAddSubMenu() const { return mPopAddSub; }
 

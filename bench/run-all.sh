@@ -129,6 +129,7 @@ row "Live-value rate R70 family, 115200 bit/s (ratio)" "$(ratio_row bench_r70.lo
 row "CPU share idle, 4 instruments connected" "$(pick bench_soak.log 'connected and idle' 's/.*: //')"
 row "Logger tick, 10 k samples" "$(pick bench_logger.log 'tick, .* 10000 samples' 's/.*: +//')"
 row "Logger tick, 1 M samples" "$(pick bench_logger.log 'tick, .* 1000000 samples' 's/.*: +//')"
+row "Logger tick p99, journal / none (4 devices, 30 ms)" "$(pick bench_logger.log 'tick 99th percentile with' 's/.*journal: ([0-9.]+).*/\1 x/')"
 row "CSV save of 1 M rows" "$(pick bench_logger.log 'save 1M rows' 's/.*CSV: ([0-9]+ ms).*/\1/')"
 row "Chart redraw, 1 M points per series" "$(pick bench_logger.log 'chart redraw' 's/.*points: ([0-9.]+ ms).*/\1/')"
 row "Start-up to first shown window" "$startup"

@@ -3,6 +3,7 @@
 // forms call the current service and tests install a scripted one. The lines of a message
 // are joined with a carriage return ("\r"); every service shows them as separate lines.
 #include <QString>
+#include <QStringList>
 
 class QPrinter;
 class QWidget;
@@ -42,6 +43,10 @@ public:
                                    QWidget* pParent = nullptr) = 0;
   // The print dialog on pPrinter; false when the user cancels.
   virtual bool Print(QPrinter& pPrinter, QWidget* pParent = nullptr) = 0;
+  // A modal box with the buttons named in pButtons; returns the index of the one pressed.
+  // Closing the box answers pEscape, which should be the harmless choice.
+  virtual int Choice(tMsgDlgType pType, const QString& pText, const QStringList& pButtons,
+                     int pEscape, QWidget* pParent = nullptr) = 0;
 
   void Error(const QString& pText, QWidget* pParent = nullptr) {
     MessageBox(mtError, pText, mbOK, pParent);

@@ -87,6 +87,21 @@ tModalResult tQtDialogService::MessageBox(tMsgDlgType pType, const QString& pTex
   }
 }
 
+int tQtDialogService::Choice(tMsgDlgType pType, const QString& pText, const QStringList& pButtons,
+                             int pEscape, QWidget* pParent) {
+  QMessageBox box(IconOf(pType), Title(pType), DialogDisplayText(pText), QMessageBox::NoButton,
+                  pParent);
+  box.setTextFormat(Qt::PlainText);
+  QList<QAbstractButton*> buttons;
+  for (const QString& text : pButtons)
+    buttons.append(box.addButton(text, QMessageBox::ActionRole));
+  if (pEscape >= 0 && pEscape < buttons.size()) box.setEscapeButton(buttons[pEscape]);
+  const tNestedLoop lNested;
+  box.exec();
+  const int index = int(buttons.indexOf(box.clickedButton()));
+  return index >= 0 ? index : pEscape;
+}
+
 void tQtDialogService::PrepareSaveDialog(QFileDialog& pDialog, const tSaveFileRequest& pRequest) {
   pDialog.setAcceptMode(QFileDialog::AcceptSave);
   pDialog.setFileMode(QFileDialog::AnyFile);

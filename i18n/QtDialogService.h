@@ -11,6 +11,8 @@ public:
                           QWidget* pParent = nullptr) override;
   tSaveFileResult SaveFile(const tSaveFileRequest& pRequest, QWidget* pParent = nullptr) override;
   bool Print(QPrinter& pPrinter, QWidget* pParent = nullptr) override;
+  int Choice(tMsgDlgType pType, const QString& pText, const QStringList& pButtons, int pEscape,
+             QWidget* pParent = nullptr) override;
 
   // Sets pDialog up as SaveFile shows it: filters, proposed name, and a default suffix that
   // follows the filter the user chooses. Apart from SaveFile so that it runs without exec.

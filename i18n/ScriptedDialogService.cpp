@@ -78,6 +78,27 @@ void tScriptedDialogService::PushSaveFile(const QString& pFileName, int pFilterI
   mSaveAnswers.push_back(result);
 }
 
+int tScriptedDialogService::Choice(tMsgDlgType pType, const QString& pText,
+                                   const QStringList& pButtons, int pEscape, QWidget*) {
+  tDialogRecord record;
+  record.Kind = dkChoice;
+  record.Type = pType;
+  record.Text = pText;
+  record.ChoiceButtons = pButtons;
+  int answer = pEscape;
+  if (!mChoiceAnswers.empty()) {
+    answer = mChoiceAnswers.front();
+    mChoiceAnswers.pop_front();
+  }
+  if (answer < 0 || answer >= pButtons.size()) {
+    mScriptErrors << QStringLiteral("choice %1 not offered for \"%2\"").arg(answer).arg(pText);
+    answer = pEscape;
+  }
+  record.ChoiceAnswer = answer;
+  mRecords.append(record);
+  return answer;
+}
+
 int tScriptedDialogService::MessageCount() const {
   int n = 0;
   for (const tDialogRecord& r : mRecords)
@@ -96,5 +117,6 @@ void tScriptedDialogService::Clear() {
   mAnswers.clear();
   mSaveAnswers.clear();
   mPrintAnswers.clear();
+  mChoiceAnswers.clear();
   mScriptErrors.clear();
 }

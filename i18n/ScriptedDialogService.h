@@ -8,7 +8,7 @@
 #include <deque>
 #include <functional>
 
-enum tDialogKind { dkMessage, dkSaveFile, dkPrint };
+enum tDialogKind { dkMessage, dkSaveFile, dkPrint, dkChoice };
 
 struct tDialogRecord {
   tDialogKind Kind = dkMessage;
@@ -18,6 +18,9 @@ struct tDialogRecord {
   tMsgDlgButtons Buttons = mbOK;
   tSaveFileRequest SaveRequest;
   tModalResult Answer = mrNone;
+  // A choice box: its buttons and the index answered.
+  QStringList ChoiceButtons;
+  int ChoiceAnswer = -1;
 };
 
 class tScriptedDialogService : public iDialogService {
@@ -26,6 +29,8 @@ public:
                           QWidget* pParent = nullptr) override;
   tSaveFileResult SaveFile(const tSaveFileRequest& pRequest, QWidget* pParent = nullptr) override;
   bool Print(QPrinter& pPrinter, QWidget* pParent = nullptr) override;
+  int Choice(tMsgDlgType pType, const QString& pText, const QStringList& pButtons, int pEscape,
+             QWidget* pParent = nullptr) override;
 
   // Answers for the next message boxes, in order. An answer the box does not offer (Yes for
   // an OK box) is a script error: the box answers with its first button and the record
@@ -35,6 +40,8 @@ public:
   void PushSaveFile(const QString& pFileName, int pFilterIndex = 1);
   void PushSaveCancel() { PushSaveFile(QString()); }
   void PushPrint(bool pAccept) { mPrintAnswers.push_back(pAccept); }
+  // Answers (button indexes) for the next choice boxes; without one, the escape answer.
+  void PushChoice(int pIndex) { mChoiceAnswers.push_back(pIndex); }
   // Decides answers instead of the queue while set (the queue is used first).
   void SetOnMessage(std::function<tModalResult(const tDialogRecord&)> pHandler) {
     mOnMessage = std::move(pHandler);
@@ -53,6 +60,7 @@ private:
   std::deque<tModalResult> mAnswers;
   std::deque<tSaveFileResult> mSaveAnswers;
   std::deque<bool> mPrintAnswers;
+  std::deque<int> mChoiceAnswers;
   std::function<tModalResult(const tDialogRecord&)> mOnMessage;
   QStringList mScriptErrors;
 };

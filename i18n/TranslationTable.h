@@ -2,6 +2,6 @@
 // The message catalogue: per language (indexed by tLanguage) 112 entries "id=text" in
 // ascending id order. The text is everything after the first "=" and may be empty.
 inline constexpr int TranslationLanguageCount = 2;
-inline constexpr int TranslationEntryCount = 113;
+inline constexpr int TranslationEntryCount = 123;
 
 extern const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCount];

@@ -12,6 +12,7 @@
 #include "i18n/RichEdit.h"
 #include "logger/LogChart.h"
 #include "logger/LogFormat.h"
+#include "logger/LogJournal.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"
 #include <QCheckBox>
@@ -331,9 +332,11 @@ void TFrameLoggingOvvw::SetLogState(tDeviceStatus pState) {
   TimerLogger.setInterval(SpinEditLogInterval->value());
   if (running) {
     mTickAttached = true;
+    JournalRunStarted();
     TimerLogger.start();
   } else {
     TimerLogger.stop();
+    JournalRunEnded();
   }
   for (tDevice* d : mDeviceListLog) {
     if (!d->LogActive || !d->FrameDevice) continue;
@@ -448,6 +451,7 @@ void TFrameLoggingOvvw::TimerLoggerTimer() {
     const QString unitMBE = mLogUnitMBE;
     const QString unitTemp = mLogUnitTemp;
     const double key = NowKey();
+    const int firstRow = mTable->EntryCount() + 1;
     QString failure;
     for (tDevice* r : mDeviceListLog) {
       if (!r->LogActive) continue;
@@ -479,6 +483,7 @@ void TFrameLoggingOvvw::TimerLoggerTimer() {
       }
       mTable->AppendRow(row);
     }
+    JournalTick(key, firstRow, mTable->EntryCount() + 1 - firstRow);
     if (!failure.isEmpty()) ShowTickError(failure);
     UpdateDataButtons();
   }
@@ -556,6 +561,7 @@ void TFrameLoggingOvvw::DeviceInfoChanged(tDeviceInfo* pSender) {
       const std::uint32_t tag = mTable->TagIndex(pSender->Tag());
       for (int j = pos; j <= mTable->EntryCount(); j += n)
         mTable->SetRowTag(j, tag);
+      JournalTag(d, pSender->Tag());
     }
   }
   if (!pSender->Updating() && !pSender->Tag().isEmpty()) {

@@ -27,6 +27,7 @@ class tRichEdit;
 class tLogChart;
 class tLogTableModel;
 class tDeviceInfo;
+class tLogJournal;
 
 class TFrameLoggingOvvw : public QWidget {
   Q_OBJECT
@@ -77,6 +78,14 @@ public:
   QString LoggerText(int pSlot) const { return FLoggerText[std::size_t(pSlot)]; }
   QPrinter* Printer() { return &mPrinter; }
 
+  // The folder of the recording journal; empty (the default) records no journal.
+  void SetJournalFolder(const QString& pFolder) { mJournalFolder = pFolder; }
+  // The journal being written, empty when there is none.
+  QString JournalFileName() const;
+  // Fills the empty logger from a journal left behind and goes on writing that journal. False,
+  // with the reason in pError, when it cannot be restored; the file is then left as it is.
+  bool RestoreJournal(const QString& pFileName, QString& pError);
+
 private:
   void BuildControls();
   void FillUnitLists();
@@ -101,6 +110,14 @@ private:
   void SetStartTime(tDateTime pValue);
   void SetEndTime(tDateTime pValue);
   void ShowTickError(const QString& pText);
+  // The journal's side of the run (FrameLoggingOvvwJournal.cpp).
+  class tRestorer;
+  void JournalRunStarted();
+  void JournalRunEnded();
+  void JournalTick(double pKey, int pFirst, int pCount);
+  void JournalTag(const tDevice* pDevice, const QString& pTag);
+  void JournalCleared(bool pTable, bool pChart);
+  void ShowJournalError(const QString& pReason);
 
   // Run data.
   std::vector<tDevice*> mDeviceList;
@@ -122,6 +139,10 @@ private:
   // The save dialog remembers the last name and filter, as the one dialog object did.
   QString mSaveFileName;
   int mSaveFilterIndex = 1;
+  QString mJournalFolder;
+  std::unique_ptr<tLogJournal> mJournal;
+  // A failing journal is reported once per recording.
+  bool mJournalErrorShown = false;
 
   // Controls.
   QGroupBox* GroupBoxConfigLog = nullptr;

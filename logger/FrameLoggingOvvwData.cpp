@@ -95,6 +95,9 @@ void TFrameLoggingOvvw::ButtonClearTableChartClick(QObject* pSender) {
     if (pSender != this && !AskLogClear(this, table, chart)) table = chart = false;
     if (table) ClearTable();
     if (chart) ClearChart();
+    JournalCleared(table, chart);
+  } else {
+    JournalCleared(false, false);
   }
   UpdateDataButtons();
   if (!HasDataToSave() && !IsLogging()) {

@@ -532,12 +532,57 @@ def pull_one_away_while_logging_then_close_unsaved(s):
     s.app_proc.wait(timeout=15)
 
 
+def kill_while_logging_then_restore_and_save(s):
+    """A logging run killed without warning comes back at the next start and saves whole."""
+    _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
+                    (5, ["--instrument", "r70", "--pressure", "7.5"])])
+    start, stop = _run_logger(s)
+    began = time.time()
+    time.sleep(5)
+    s.app_proc.kill()
+    killed = time.time()
+    s.app_proc.wait(timeout=15)
+    recording = os.path.join(os.path.dirname(s.settings_path()), "Recording")
+    assert [f for f in os.listdir(recording) if f.endswith(".journal")], os.listdir(recording)
+
+    s.start_app()
+    s.wait_find(role="frame", name="Corvane", contains=True)
+    restore = s.wait_for(lambda: s.find_showing(name="Restore", role="push button"), 20,
+                         "restore question")
+    s.screenshot("restore-question")
+    s.click_widget(restore)
+    time.sleep(1.0)
+    s.press(s.wait_find(name="Data logger", role="page tab"))
+    s.press(s.wait_find(name="Table", role="page tab"))
+    time.sleep(0.5)
+    s.screenshot("restored-table")
+    csv = os.path.join(s.out_dir, "restored.csv")
+    _save_through_dialog(s, s.find_showing(name="Save...", role="push button"), csv)
+    data = [r.split(";") for r in _csv_rows(csv) if r[:1].isdigit()]
+    # Every sample up to 1 s before the kill: at 100 ms, at least one per 100 ms of that time,
+    # less what the timer's slack under load may have skipped.
+    least = int((killed - began - 1.0) / 0.1 * 0.8)
+    assert len(data) >= least, (len(data), least)
+    value = lambda text: float(text.replace(",", "."))  # noqa: E731
+    assert all(abs(value(r[0]) - 4.2) < 0.01 and abs(value(r[3]) - 7.5) < 0.01
+               for r in data), data[:3]
+
+    # Closing normally (message 10 confirmed) removes the recording.
+    s.close_window()
+    s.wait_for(lambda: s.find(name="There are data to be saved", contains=True), 10,
+               "message 10")
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="OK", role="push button"), 5, "OK"))
+    s.app_proc.wait(timeout=15)
+    assert not [f for f in os.listdir(recording) if f.endswith(".journal")], os.listdir(recording)
+
+
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
            adjust_zero_of_each_family, write_and_restore_communication_parameters,
            write_and_restore_r70_operating_parameters,
            log_both_and_save_csv_and_chart,
-           pull_one_away_while_logging_then_close_unsaved]
+           pull_one_away_while_logging_then_close_unsaved,
+           kill_while_logging_then_restore_and_save]
     # Further arguments pick journeys by name, for a developer's quick rerun.
     chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL
     sys.exit(harness.run(chosen, sys.argv[1]))
