@@ -61,7 +61,6 @@ const tDeviceInfo* tDevice::Info() const {
 
 TFrameLoggingOvvw::TFrameLoggingOvvw(QWidget* pOwner) : QWidget(pOwner) {
   setObjectName(QStringLiteral("FrameLoggingOvvw"));
-  FLoggerText = {"Messstelle", "Druck", "Temperatur", "Zeit"};
   mTable = new tLogTableModel(this);
   BuildControls();
 
@@ -420,8 +419,7 @@ void TFrameLoggingOvvw::ComboBoxUnitMBEChange() {
 }
 
 void TFrameLoggingOvvw::RichEditTransOutTextChange() {
-  for (int k = 0; k < LoggerTextCount && k < RichEditTransOutText->LineCount(); ++k)
-    FLoggerText[std::size_t(k)] = RichEditTransOutText->Line(k);
+  FLoggerText.Take(*RichEditTransOutText);
   UpdateHeaders();
 }
 

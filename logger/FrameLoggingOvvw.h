@@ -2,6 +2,7 @@
 // The data logger: records the live values of several instruments at a fixed rate into a table
 // and a chart, saves, clears and prints them. Embedded once in the main window.
 #include "core/Types.h"
+#include "i18n/MessageSlots.h"
 #include "logger/Device.h"
 #include <QPrinter>
 #include <QString>
@@ -131,7 +132,10 @@ private:
   double mMaxSpanBA = 0;
   double mMaxSpanBE = 0;
   tDeviceCountChangedEvent FOnDeviceCountChanged;
-  std::array<QString, LoggerTextCount> FLoggerText;
+  // Messages 307 on, German design texts until the first translation; the table's column
+  // titles need the first four before then.
+  tMessageSlots FLoggerText{"Messstelle", "Druck", "Temperatur", "Zeit", "", "", "", "", "",
+                            "",           "",      "",           "",     "", "", "", "", ""};
   bool mTickAttached = true;
   // A conversion error of the sampling tick is shown once per run, not at every tick.
   bool mTickErrorShown = false;
