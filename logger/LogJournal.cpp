@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -450,12 +451,29 @@ void tLogJournal::Tag(int pSlot, const QString& pTag) {
 
 void tLogJournal::Tick(double pKey, const tLogTableModel& pTable, int pFirst, int pCount) {
   if (mFd < 0) return;
+  // Only copied here; encoded and written by the next batch.
+  tPendingTick tick{pKey, {}, {}};
+  tick.Rows.reserve(std::size_t(pCount));
+  for (int r = pFirst; r < pFirst + pCount; ++r) {
+    tick.Rows.push_back(pTable.Row(r));
+    tick.Tags << pTable.TagText(tick.Rows.back().Tag);
+  }
+  mPending.push_back(std::move(tick));
+  if (!mWriteTimer) {
+    mWriteTimer = std::make_unique<QTimer>();
+    mWriteTimer->setSingleShot(true);
+    QObject::connect(mWriteTimer.get(), &QTimer::timeout, [this] { Flush(); });
+  }
+  if (!mWriteTimer->isActive()) mWriteTimer->start(WritePeriodMs);
+}
+
+void tLogJournal::Encode(const tPendingTick& pTick, QByteArray& pOut) {
   mLine.clear();
   mLine += 'R';
-  PutNumber(mLine, pKey);
-  PutInt(mLine, pCount);
-  for (int r = pFirst; r < pFirst + pCount; ++r) {
-    const tLogRow& row = pTable.Row(r);
+  PutNumber(mLine, pTick.Key);
+  PutInt(mLine, int(pTick.Rows.size()));
+  for (std::size_t i = 0; i < pTick.Rows.size(); ++i) {
+    const tLogRow& row = pTick.Rows[i];
     switch (row.Kind) {
     case rkValues:
     case rkNoTemp:
@@ -470,13 +488,24 @@ void tLogJournal::Tick(double pKey, const tLogTableModel& pTable, int pFirst, in
     }
     if (row.Tag >= mTagTexts.size()) mTagTexts.resize(row.Tag + 1);
     auto& cached = mTagTexts[row.Tag];
-    const QString tag = pTable.TagText(row.Tag);
+    const QString& tag = pTick.Tags[qsizetype(i)];
     // Indexes start again when the table is cleared: the text decides.
     if (cached.second.isEmpty() || cached.first != tag) cached = {tag, EncodeText(tag)};
     mLine += ' ';
     mLine += cached.second;
   }
-  Put(mLine);
+  AppendChecksum(mLine);
+  pOut += mLine;
+}
+
+void tLogJournal::Flush() {
+  if (mWriteTimer) mWriteTimer->stop();
+  if (mPending.empty()) return;
+  QByteArray batch;
+  for (const tPendingTick& tick : mPending)
+    Encode(tick, batch);
+  mPending.clear();
+  Write(batch);
 }
 
 void tLogJournal::ClearTable() {
@@ -490,6 +519,8 @@ void tLogJournal::ClearChart() {
 }
 
 void tLogJournal::Put(QByteArray& pLine) {
+  // Records keep their order: the held-back samples go first.
+  Flush();
   AppendChecksum(pLine);
   Write(pLine);
 }
@@ -519,6 +550,7 @@ void tLogJournal::Fail(int pErrno) {
 }
 
 void tLogJournal::RequestSync() {
+  Flush();
   {
     std::lock_guard lock(mSyncMutex);
     mSyncRequested = true;
@@ -566,6 +598,7 @@ void tLogJournal::SyncLoop() {
 }
 
 void tLogJournal::Remove() {
+  mPending.clear();
   const QString name = mFileName;
   Close();
   if (!name.isEmpty()) QFile::remove(name);
@@ -573,6 +606,7 @@ void tLogJournal::Remove() {
 }
 
 void tLogJournal::Close() {
+  Flush();
   StopSyncer();
   if (mFd >= 0) ::close(mFd);
   mFd = -1;

@@ -63,10 +63,15 @@ public:
   virtual void ClearChart() = 0;
 };
 
+class QTimer;
+
 class tLogJournal {
 public:
   static constexpr int Version = 1;
   static constexpr int SyncPeriodMs = 5000;
+  // Samples are written in batches this often, so that neither the formatting nor the write
+  // runs on the sampling tick; a crash loses at most this much.
+  static constexpr int WritePeriodMs = 200;
 
   tLogJournal();
   ~tLogJournal(); // closes, keeps the file
@@ -92,14 +97,23 @@ public:
   void Tick(double pKey, const tLogTableModel& pTable, int pFirst, int pCount);
   void ClearTable();
   void ClearChart();
-  // Asks for the data to be synced to the disk now, without waiting for it.
+  // Writes the samples still held back.
+  void Flush();
+  // Writes what is held back and asks for the data to be synced to the disk now, without
+  // waiting for it.
   void RequestSync();
   // Closes and deletes the file.
   void Remove();
   void Close();
 
 private:
-  void Put(QByteArray& pLine); // adds the checksum, then writes
+  struct tPendingTick {
+    double Key;
+    std::vector<tLogRow> Rows;
+    QStringList Tags;
+  };
+  void Put(QByteArray& pLine); // writes what is held back, adds the checksum, then writes
+  void Encode(const tPendingTick& pTick, QByteArray& pOut);
   void Write(const QByteArray& pLines);
   void Fail(int pErrno);
   void StartSyncer();
@@ -112,6 +126,8 @@ private:
   std::function<void(const QString&)> mOnFailure;
   QStringList mSlotTags;
   QByteArray mLine;
+  std::vector<tPendingTick> mPending;
+  std::unique_ptr<QTimer> mWriteTimer;
   // The encoded texts of the table's tags by their index, so a tick encodes no text.
   std::vector<std::pair<QString, QByteArray>> mTagTexts;
 

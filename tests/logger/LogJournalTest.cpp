@@ -2,6 +2,7 @@
 // table, curves and saved file; a cut-off tail is dropped, a damaged or foreign file refused and
 // left as it is; the journal goes with the data; a failing disk is reported once.
 #include "LoggerFixture.h"
+#include "support/WaitFor.h"
 
 #include "logger/LogChart.h"
 #include "logger/LogJournal.h"
@@ -234,6 +235,9 @@ TEST_F(tLogJournalTest, FullDiskIsReportedOnceAndTheRunGoesOnInMemory) {
   AddFrame({2, "B", "K-40-P 2"});
   Start();
   DeliverAndTick(1, 20);
+  // Samples reach the file in batches.
+  const auto written = [] { PumpFor(tLogJournal::WritePeriodMs + 100); };
+  written();
   const QString journal = mLogger->JournalFileName();
   const qint64 before = QFileInfo(journal).size();
   {
@@ -245,6 +249,7 @@ TEST_F(tLogJournalTest, FullDiskIsReportedOnceAndTheRunGoesOnInMemory) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     for (int i = 0; i < 5; ++i)
       DeliverAndTick(2 + i, 21);
+    written();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
   }
