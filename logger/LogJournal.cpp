@@ -408,6 +408,8 @@ bool tLogJournal::Continue(const QString& pFileName, qint64 pValidBytes) {
 }
 
 void tLogJournal::Run(const tJournalRun& pRun, const std::vector<tJournalDevice>& pDevices) {
+  // Records keep their order: the held-back samples go first.
+  Flush();
   QByteArray line("S");
   PutNumber(line, pRun.StartTime);
   PutNumber(line, pRun.MaxSpanBA);

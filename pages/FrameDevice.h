@@ -37,7 +37,6 @@ public:
   // releases the port and hides the frame, which destroys itself once no wait of its own is
   // on the stack any more. The frame must not be used after this call.
   void Release();
-  bool Released() const { return mReleased; }
   // A double click on the device: connect when disconnected, else show the busy page's tab.
   void GotoDeviceStatus();
 

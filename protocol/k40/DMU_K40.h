@@ -38,7 +38,6 @@ public:
   // Closes the port for good: a transaction waiting now and every later one fail at once
   // with cReleasedText. For an instrument that is being removed.
   void Abort();
-  bool Aborted() const { return mAborted; }
 
   iComPort* ComObj() const { return mComObj.get(); }
 

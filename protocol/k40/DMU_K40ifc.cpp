@@ -88,10 +88,6 @@ void tDMU_K40ifc::Abort() {
   mAbort.Request();
 }
 
-bool tDMU_K40ifc::Aborted() const {
-  return mAbort.Requested();
-}
-
 void tDMU_K40ifc::AbortNow() {
   ReleaseTimer();
   if (mK40) mK40->Abort();

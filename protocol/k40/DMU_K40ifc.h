@@ -51,7 +51,6 @@ public:
   // waiting now and every later one fail at once, and the port closes. A memory write in
   // progress is finished first.
   void Abort();
-  bool Aborted() const;
   // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
   quint32 BadReplies() const { return mWatch.SpoiltReplies(); }
 

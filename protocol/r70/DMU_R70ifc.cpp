@@ -385,10 +385,6 @@ void tDMU_R70ifc::Abort() {
   mAbort.Request();
 }
 
-bool tDMU_R70ifc::Aborted() const {
-  return mAbort.Requested();
-}
-
 void tDMU_R70ifc::AbortNow() {
   mTimerEnabled = false;
   if (mTimer) mTimer->stop();

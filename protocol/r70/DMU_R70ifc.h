@@ -53,7 +53,6 @@ public:
   // command waiting now and every later one fail at once, and the port closes. A memory
   // write in progress is finished first.
   void Abort();
-  bool Aborted() const;
   // Live replies discarded on this connection (wrong sum, wrong start, wrong length).
   quint32 BadReplies() const { return mWatch.SpoiltReplies(); }
   bool IsWerksDruckActive() const { return FIsWerksDruckActive; }
