@@ -6,10 +6,10 @@
 #include "app/frmExceptDlg.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/DialogService.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/DialogService.h"
 #include "i18n/Resources.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "pages/FrameDevice.h"
 

@@ -2,7 +2,7 @@
 #include "app/FormMain.h"
 #include "app/Pathes.h"
 #include "core/Format.h"
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 #include "i18n/Resources.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogJournal.h"

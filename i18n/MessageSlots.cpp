@@ -1,6 +1,6 @@
 #include "i18n/MessageSlots.h"
 
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 
 void tMessageSlots::Take(const tRichEdit& pList) {
   for (int k = 0; k < pList.LineCount() && k < Count(); ++k)

@@ -1,10 +1,11 @@
 #include "i18n/Resources.h"
 
-#include "i18n/BitButton.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/RadioGroup.h"
-#include "i18n/RichEdit.h"
 #include "i18n/TranslationTable.h"
+#include "widgets/BitButton.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/DialogService.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/RichEdit.h"
 
 #include "core/Utils.h"
 
@@ -122,6 +123,7 @@ bool tResources::IsRegistered(const QWidget* pForm) const {
 
 void tResources::SetLanguage(tLanguage pLanguage) {
   FLanguage = pLanguage;
+  SetDialogLanguage(pLanguage);
   // A change notification may register or remove forms; walk a copy.
   const QList<QWidget*> forms = mForms;
   for (QWidget* form : forms)

@@ -1,6 +1,6 @@
 #include "logger/FormAskLogClear.h"
 
-#include "i18n/BitButton.h"
+#include "widgets/BitButton.h"
 #include "i18n/Resources.h"
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // printing, the temperature curves and the zoom help.
 #include "logger/FrameLoggingOvvw.h"
 
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 #include "logger/ChartImageWriter.h"
 #include "logger/FormAskLogClear.h"
 #include "logger/LogChart.h"

@@ -2,7 +2,7 @@
 // and replayed into the empty logger after the program ended without closing normally.
 #include "logger/FrameLoggingOvvw.h"
 
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 #include "i18n/Resources.h"
 #include "logger/LogChart.h"
 #include "logger/LogJournal.h"

@@ -2,10 +2,10 @@
 
 #include "core/Clock.h"
 #include "core/Utils.h"
-#include "i18n/BitButton.h"
-#include "i18n/DialogService.h"
+#include "widgets/BitButton.h"
+#include "widgets/DialogService.h"
 #include "i18n/Resources.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>

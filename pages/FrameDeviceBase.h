@@ -2,6 +2,7 @@
 // The whole contract between a device frame and a family page: the frame knows pages only
 // through this base.
 #include "core/DeviceInfo.h"
+#include "core/NestedLoop.h"
 
 #include <QWidget>
 #include <functional>
@@ -64,6 +65,16 @@ protected:
   void ShowBadReplies(quint32 pCount);
   // Messages are not shown any more once the instrument is being removed.
   bool Released() const { return mReleased; }
+  // Ends a protocol stack's traffic at once (its waits fail, its port closes) and destroys it
+  // once none of its waits or timer calls is running: a page may let go of its stack from
+  // inside the stack's own read or time-out.
+  template <class tIfc> static void DisposeInterface(std::unique_ptr<tIfc>& pIfc) {
+    if (!pIfc) return;
+    pIfc->SetOnNewValue({});
+    pIfc->SetOnTimeOut({});
+    pIfc->Abort();
+    DisposeWhenUnwound([lIfc = pIfc.release()] { delete lIfc; });
+  }
 
   QLabel* LabelBadReplies = nullptr;
   bool mReleased = false;

@@ -4,13 +4,13 @@
 #include "core/NestedLoop.h"
 #include "core/Types.h"
 #include "core/Utils.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/DialogService.h"
-#include "i18n/GridHelpers.h"
-#include "i18n/Look.h"
-#include "i18n/RadioGroup.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/DialogService.h"
+#include "widgets/GridHelpers.h"
+#include "widgets/Look.h"
+#include "widgets/RadioGroup.h"
 #include "i18n/Resources.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 #include "pages/FrameAdjust.h"
 #include "pages/PageParts.h"
 #include "protocol/k40/DMU_K40ifc.h"
@@ -60,9 +60,9 @@ TFrameDeviceK40::TFrameDeviceK40(QWidget* AOwner, tDeviceInfo* pDeviceInfo)
   Resources().AddForm(this);
   BuildBadRepliesLabel(TabSheetInfo, QRect(0, 224, 265, 18));
 
-  connect(ComboBoxUnitMBE, &QComboBox::currentIndexChanged, this, [this] { ComboBoxUnitChange(); });
-  connect(ComboBoxTempUnit, &QComboBox::currentIndexChanged, this,
-          [this] { ComboBoxUnitChange(); });
+  // The user's choice shows at once; the page's own selections show with the next value.
+  for (QComboBox* lBox : {ComboBoxUnitMBE, ComboBoxTempUnit})
+    connect(lBox, &QComboBox::activated, this, [this] { ComboBoxUnitChange(); });
   connect(PageControl, &QTabWidget::currentChanged, this, [this] { PageControlChange(); });
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
@@ -276,42 +276,26 @@ void TFrameDeviceK40::Initialize(std::unique_ptr<iComPort> pCom) {
 }
 
 void TFrameDeviceK40::SetConnected(bool pValue) {
+  if (pValue == Connected()) return;
   if (!pValue) {
-    // While the instrument is being read, the reading must finish before its stack can go.
-    if (mConnecting)
-      mAbortConnect = true;
-    else
-      ReleaseInterface();
+    ReleaseInterface();
     return;
   }
-  if (mK40ifc || mConnecting) return;
   for (int r = 0; r < cGridRows; ++r)
     SetGridValue(r, QString());
-  mConnecting = true;
-  mAbortConnect = false;
-  std::unique_ptr<tDMU_K40ifc> lIfc;
   try {
     if (!mCom) throw eError("Keine Schnittstelle");
-    lIfc = std::make_unique<tDMU_K40ifc>(std::move(mCom));
-    mReadingIfc = lIfc.get();
-    lIfc->Initialize(mDeviceInfo);
-    mReadingIfc = nullptr;
+    mK40ifc = std::make_unique<tDMU_K40ifc>(std::move(mCom));
+    mK40ifc->Initialize(mDeviceInfo);
+    // Disconnected or removed while it was read.
+    if (!mK40ifc || Released()) throw eError("Verbindung beendet");
   } catch (const std::exception&) {
-    mReadingIfc = nullptr;
-    mConnecting = false;
-    lIfc.reset();
-    if (!mAbortConnect && !Released()) Dialogs().Error(mOutText[0], this);
+    // No message when the user ended the reading (disconnected or removed the instrument).
+    if (mK40ifc && !Released()) Dialogs().Error(mOutText[otConnectFailed], this);
+    ReleaseInterface();
     SetDeviceStatus(dsDisconnected);
     return;
   }
-  mConnecting = false;
-  if (mAbortConnect) {
-    // Disconnected by the user while reading: no message, the port goes with the stack.
-    lIfc.reset();
-    SetDeviceStatus(dsDisconnected);
-    return;
-  }
-  mK40ifc = std::move(lIfc);
   tDMU_K40ifc* lK40 = mK40ifc.get();
   FrameAdjust->SetOnAdjustAction(
       [lK40](tToAdjust t, tAdjustAction a) { return lK40->AdjustActionEvent(t, a); });
@@ -323,9 +307,7 @@ void TFrameDeviceK40::SetConnected(bool pValue) {
 
 void TFrameDeviceK40::Release() {
   mReleased = true;
-  mAbortConnect = true;
   FrameAdjust->Release();
-  if (mReadingIfc) mReadingIfc->Abort();
   if (mK40ifc) mK40ifc->Abort();
   if (mCom) mCom->SetOpen(false);
 }
@@ -333,9 +315,7 @@ void TFrameDeviceK40::Release() {
 void TFrameDeviceK40::ReleaseInterface() {
   if (!mK40ifc) return;
   FrameAdjust->SetOnAdjustAction({});
-  mK40ifc->SetOnNewValue({});
-  mK40ifc->SetOnTimeOut({});
-  mK40ifc.reset();
+  DisposeInterface(mK40ifc);
 }
 
 void TFrameDeviceK40::ShowOperatingParams() {
@@ -392,13 +372,7 @@ void TFrameDeviceK40::ShowValues() {
 }
 
 void TFrameDeviceK40::InterfaceTimedOut() {
-  // The interface calls from its own timer: it is released once that call has returned.
-  if (mK40ifc) {
-    FrameAdjust->SetOnAdjustAction({});
-    mK40ifc->SetOnNewValue({});
-    mK40ifc->SetOnTimeOut({});
-    DisposeWhenUnwound([lIfc = mK40ifc.release()] { delete lIfc; });
-  }
+  ReleaseInterface();
   if (FOnTimeOut) FOnTimeOut(this);
 }
 
@@ -537,5 +511,5 @@ void TFrameDeviceK40::RichEditTransStringGridInfoChange() {
 void TFrameDeviceK40::RichEditTransOutTextChange() {
   mOutText.Take(*RichEditTransOutText);
   RichEditError->Clear();
-  if (!mOutText[1].contains('@')) RichEditError->AddLine(mOutText[1]);
+  if (!mOutText[otLowSupply].contains('@')) RichEditError->AddLine(mOutText[otLowSupply]);
 }

@@ -100,10 +100,5 @@ private:
   // Messages 213 and 230, German until the first translation.
   tMessageSlots mOutText{"Verbindungsaufbau gescheitert!",
                          "Die Versorgungsspannung ist zu gering!"};
-  // Set while the instrument is being read; a disconnection meanwhile is noted in
-  // mAbortConnect and carried out when the reading returns.
-  bool mConnecting = false;
-  bool mAbortConnect = false;
-  // The interface while it reads the instrument, before it becomes mK40ifc.
-  tDMU_K40ifc* mReadingIfc = nullptr;
+  enum { otConnectFailed, otLowSupply };
 };

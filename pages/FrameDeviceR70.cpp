@@ -4,14 +4,14 @@
 #include "core/Format.h"
 #include "core/NestedLoop.h"
 #include "core/Utils.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/DialogService.h"
-#include "i18n/GridHelpers.h"
-#include "i18n/Look.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/DialogService.h"
+#include "widgets/GridHelpers.h"
+#include "widgets/Look.h"
 #include "i18n/MessageSlots.h"
-#include "i18n/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 #include "i18n/Resources.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 #include "pages/FrameAdjust.h"
 #include "pages/PageParts.h"
 #include "protocol/r70/DMU_R70ifc.h"
@@ -35,18 +35,12 @@ using namespace PageParts;
 
 namespace {
 
-constexpr int PanelWidth = 165;
-constexpr int PanelWidthCompound = 153;
-constexpr int MaxSamples = 10;
-constexpr int GridRows = 9;
+constexpr int cPanelWidth = 165;
+constexpr int cPanelWidthCompound = 153;
+constexpr int cMaxSamples = 10;
+constexpr int cGridRows = 9;
 // Wide enough for the longest operating mode ("... [Digit (10000-60000)] und Temperatur").
-constexpr int SettingsWidth = 409;
-
-// Messages 213, 229 and 235, shared by all R70 pages; German until the first translation.
-tMessageSlots OutText{QStringLiteral("Verbindungsaufbau gescheitert!"),
-                      QStringLiteral("Es ist ein interner Gerätefehler aufgetreten!"),
-                      QStringLiteral("nicht unterstützt")};
-enum { otConnectFailed, otInternalError, otNotSupported };
+constexpr int cSettingsWidth = 409;
 
 const QStringList ModeItemsVQ5 = {QStringLiteral("219@auf Anfrage"),
                                   QStringLiteral("220@zyklisch Druck"),
@@ -62,7 +56,7 @@ double Mean(const QList<double>& pValues) {
 }
 
 void KeepNewest(QList<double>& pValues) {
-  if (pValues.size() > MaxSamples) pValues.remove(0, pValues.size() - MaxSamples);
+  if (pValues.size() > cMaxSamples) pValues.remove(0, pValues.size() - cMaxSamples);
 }
 
 // The VQ-5 list has three items for five modes: cyclic pressure in two codings share an item.
@@ -170,7 +164,7 @@ void TFrameDeviceR70::BuildInfoTab() {
   for (QLabel* lLabel : {LabelMinus, LabelPlus})
     Look::BoldFont(lLabel, 13);
   PanelPressure = NewValuePanel(QStringLiteral("PanelPressure"), GroupBoxDruck,
-                                QRect(8, 20, PanelWidth, 49), Look::PressureText);
+                                QRect(8, 20, cPanelWidth, 49), Look::PressureText);
   ComboBoxUnitMBA =
       NewUnitBox(QStringLiteral("ComboBoxUnitMBA"), GroupBoxDruck, 176, 20, Look::PressureText);
   ComboBoxUnitMBA->hide();
@@ -181,7 +175,7 @@ void TFrameDeviceR70::BuildInfoTab() {
   GroupBoxTemperatur->setObjectName(QStringLiteral("GroupBoxTemperatur"));
   GroupBoxTemperatur->setGeometry(0, 84, 265, 77);
   PanelTemperature = NewValuePanel(QStringLiteral("PanelTemperature"), GroupBoxTemperatur,
-                                   QRect(8, 20, PanelWidth, 49), Look::TemperatureText);
+                                   QRect(8, 20, cPanelWidth, 49), Look::TemperatureText);
   ComboBoxTempUnit = NewUnitBox(QStringLiteral("ComboBoxTempUnit"), GroupBoxTemperatur, 176, 32,
                                 Look::TemperatureText);
   for (const QString& lUnit : TemperatureUnitNames)
@@ -196,10 +190,11 @@ void TFrameDeviceR70::BuildInfoTab() {
   mItemIdxAnalog = -1;
   for (QComboBox* lBox : {ComboBoxUnitMBA, ComboBoxUnitMBE, ComboBoxTempUnit}) {
     lBox->setMaxVisibleItems(16);
-    connect(lBox, &QComboBox::activated, this, [this, lBox] { ComboBoxUnitChange(lBox); });
+    // The user's choice shows at once; the page's own selections show with the next value.
+    connect(lBox, &QComboBox::activated, this, [this] { ComboBoxUnitChange(); });
   }
 
-  StringGridInfo = new QTableWidget(GridRows, 2, TabSheetInfo);
+  StringGridInfo = new QTableWidget(cGridRows, 2, TabSheetInfo);
   StringGridInfo->setObjectName(QStringLiteral("StringGridInfo"));
   StringGridInfo->horizontalHeader()->hide();
   StringGridInfo->verticalHeader()->hide();
@@ -211,8 +206,8 @@ void TFrameDeviceR70::BuildInfoTab() {
   StringGridInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGridInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGridInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGridInfo->setGeometry(276, 8, 305, GridRows * 20 + 2 * StringGridInfo->frameWidth());
-  for (int lRow = 0; lRow < GridRows; ++lRow) {
+  StringGridInfo->setGeometry(276, 8, 305, cGridRows * 20 + 2 * StringGridInfo->frameWidth());
+  for (int lRow = 0; lRow < cGridRows; ++lRow) {
     for (int lCol = 0; lCol < 2; ++lCol)
       StringGridInfo->setItem(lRow, lCol, new QTableWidgetItem);
   }
@@ -262,12 +257,12 @@ void TFrameDeviceR70::BuildSettingsTab() {
   RadioGroupOperMode->setObjectName(QStringLiteral("RadioGroupOperMode"));
   RadioGroupOperMode->SetCaption(QStringLiteral("218@Betriebsmodus: "));
   RadioGroupOperMode->SetItems(ModeItemsR7x);
-  RadioGroupOperMode->setGeometry(4, 4, SettingsWidth, 137);
+  RadioGroupOperMode->setGeometry(4, 4, cSettingsWidth, 137);
 
   GroupBoxParams =
       new QGroupBox(QStringLiteral("222@Parametrierung der Kommunikation: "), TabSheetSettings);
   GroupBoxParams->setObjectName(QStringLiteral("GroupBoxParams"));
-  GroupBoxParams->setGeometry(4, 144, SettingsWidth, 53);
+  GroupBoxParams->setGeometry(4, 144, cSettingsWidth, 53);
   lblAusgabeintervall =
       NewLabel(QStringLiteral("lblAusgabeintervall"),
                QStringLiteral("234@Intervall bei zykl. Betrieb [ms]"), GroupBoxParams, 8, 27);
@@ -275,15 +270,15 @@ void TFrameDeviceR70::BuildSettingsTab() {
   SpinEditInterval->setObjectName(QStringLiteral("SpinEditInterval"));
   SpinEditInterval->setRange(1, 65535);
   SpinEditInterval->setToolTip(QStringLiteral("[1 .. 65535]"));
-  SpinEditInterval->setGeometry(SettingsWidth - 79, 22, 71, SpinEditInterval->sizeHint().height());
+  SpinEditInterval->setGeometry(cSettingsWidth - 79, 22, 71, SpinEditInterval->sizeHint().height());
 
   ButtonWriteSettings = new QPushButton(QStringLiteral("225@Schreiben"), TabSheetSettings);
   ButtonWriteSettings->setObjectName(QStringLiteral("ButtonWriteSettings"));
-  ButtonWriteSettings->setGeometry(4, 204, SettingsWidth, 25);
+  ButtonWriteSettings->setGeometry(4, 204, cSettingsWidth, 25);
   ButtonFactorySettings =
       new QPushButton(QStringLiteral("226@Lade Werkseinstellungen"), TabSheetSettings);
   ButtonFactorySettings->setObjectName(QStringLiteral("ButtonFactorySettings"));
-  ButtonFactorySettings->setGeometry(4, 232, SettingsWidth, 25);
+  ButtonFactorySettings->setGeometry(4, 232, cSettingsWidth, 25);
   connect(ButtonWriteSettings, &QPushButton::clicked, this, [this] { ButtonWriteSettingsClick(); });
   connect(ButtonFactorySettings, &QPushButton::clicked, this,
           [this] { ButtonFactorySettingsClick(); });
@@ -291,7 +286,7 @@ void TFrameDeviceR70::BuildSettingsTab() {
 }
 
 void TFrameDeviceR70::Initialize(std::unique_ptr<iComPort> pCom) {
-  mComObj = std::move(pCom);
+  mCom = std::move(pCom);
   FrameAdjust->SetOnDeviceStatusChanged(
       [this](tDeviceStatus pStatus) { AdjustStatusChanged(pStatus); });
   FrameAdjust->SetIncModeTimer(true);
@@ -308,11 +303,11 @@ void TFrameDeviceR70::SetConnected(bool pValue) {
     return;
   }
   try {
-    for (int lRow = 0; lRow < GridRows; ++lRow)
+    for (int lRow = 0; lRow < cGridRows; ++lRow)
       SetGridValue(lRow, QString());
     SetDeviceStatus(dsConnectRead);
-    if (!mComObj) throw eError(QStringLiteral("Keine Schnittstelle"));
-    mR70ifc = std::make_unique<tDMU_R70ifc>(std::move(mComObj), FAutoBaud);
+    if (!mCom) throw eError(QStringLiteral("Keine Schnittstelle"));
+    mR70ifc = std::make_unique<tDMU_R70ifc>(std::move(mCom), FAutoBaud);
     mR70ifc->Initialize(mDeviceInfo);
     // Disconnected or removed while it was read.
     if (!mR70ifc || Released()) throw eError(QStringLiteral("Verbindung beendet"));
@@ -321,10 +316,11 @@ void TFrameDeviceR70::SetConnected(bool pValue) {
     });
     if (mDeviceInfo->SignalTypeStr() == QLatin1String("USB")) ShowOperatingParams();
     mR70ifc->SetOnNewValue([this] { ShowNewValue(); });
-    mR70ifc->SetOnTimeOut([this] { IfcTimeOut(); });
+    mR70ifc->SetOnTimeOut([this] { InterfaceTimedOut(); });
     SetDeviceStatus(dsConnected);
   } catch (const std::exception&) {
-    if (!Released()) Dialogs().Error(OutText[otConnectFailed], this);
+    // No message when the user ended the reading (disconnected or removed the instrument).
+    if (mR70ifc && !Released()) Dialogs().Error(mOutText[otConnectFailed], this);
     ReleaseInterface();
     SetDeviceStatus(dsDisconnected);
   }
@@ -334,28 +330,17 @@ void TFrameDeviceR70::Release() {
   mReleased = true;
   FrameAdjust->Release();
   if (mR70ifc) mR70ifc->Abort();
-  if (mComObj) mComObj->SetOpen(false);
+  if (mCom) mCom->SetOpen(false);
 }
 
 void TFrameDeviceR70::ReleaseInterface() {
   if (!mR70ifc) return;
   FrameAdjust->SetOnAdjustAction({});
-  mR70ifc->SetOnNewValue({});
-  mR70ifc->SetOnTimeOut({});
-  // The interface may still be inside one of its own waits (a page disconnected while it
-  // reads): its traffic ends now, the object once those waits have returned.
-  mR70ifc->Abort();
-  DisposeWhenUnwound([lIfc = mR70ifc.release()] { delete lIfc; });
+  DisposeInterface(mR70ifc);
 }
 
-void TFrameDeviceR70::IfcTimeOut() {
-  // The interface calls from its own timer: it is released once that call has returned.
-  if (mR70ifc) {
-    FrameAdjust->SetOnAdjustAction({});
-    mR70ifc->SetOnNewValue({});
-    mR70ifc->SetOnTimeOut({});
-    DisposeWhenUnwound([lIfc = mR70ifc.release()] { delete lIfc; });
-  }
+void TFrameDeviceR70::InterfaceTimedOut() {
+  ReleaseInterface();
   if (FOnTimeOut) FOnTimeOut(this);
 }
 
@@ -366,7 +351,7 @@ void TFrameDeviceR70::SetDeviceStatus(tDeviceStatus pValue) {
   EnableSettings(pValue == dsConnected);
   if (pValue != dsConnected) {
     PanelPressure->SetCaption(NoValue);
-    PanelTemperature->SetCaption(mDeviceInfo->DeviceType() == dtVQ5 ? OutText[otNotSupported]
+    PanelTemperature->SetCaption(mDeviceInfo->DeviceType() == dtVQ5 ? mOutText[otNotSupported]
                                                                     : NoValue);
   }
   if (pValue == dsInternalError) RichEditError->show();
@@ -482,7 +467,7 @@ QString TFrameDeviceR70::FormatValueWithUnit(int pDigits, double pValue) const {
          (pValue < 0 ? mDeviceInfo->MBAUnitStr() : mDeviceInfo->MBEUnitStr());
 }
 
-void TFrameDeviceR70::ComboBoxUnitChange(QComboBox* /*pSender*/) {
+void TFrameDeviceR70::ComboBoxUnitChange() {
   if (ComboBoxUnitMBA->isHidden())
     ComboBoxUnitMBA->setCurrentIndex(ComboBoxUnitMBE->currentIndex());
   ShowNewValue();
@@ -509,7 +494,7 @@ void TFrameDeviceR70::DeviceInfoChanged(tDeviceInfo* pSender) {
     const bool lCompound = mDeviceInfo->MBAUnitStr() != mDeviceInfo->MBEUnitStr();
     ComboBoxUnitMBA->setVisible(lCompound);
     ComboBoxUnitMBE->move(ComboBoxUnitMBE->x(), lCompound ? 46 : 32);
-    const int lWidth = lCompound ? PanelWidthCompound : PanelWidth;
+    const int lWidth = lCompound ? cPanelWidthCompound : cPanelWidth;
     PanelPressure->resize(lWidth, PanelPressure->height());
     PanelTemperature->resize(lWidth, PanelTemperature->height());
   }
@@ -541,7 +526,7 @@ void TFrameDeviceR70::DeviceInfoChanged(tDeviceInfo* pSender) {
 
 void TFrameDeviceR70::RebuildModeList() {
   const bool lVQ5 = mDeviceInfo->DeviceType() == dtVQ5;
-  if (lVQ5) PanelTemperature->SetCaption(OutText[otNotSupported]);
+  if (lVQ5) PanelTemperature->SetCaption(mOutText[otNotSupported]);
   // Rebuilt only when the family of the list changes: re-applying the language translates
   // every registered form, which the many single changes of a connection need not repeat.
   const QStringList& lItems = lVQ5 ? ModeItemsVQ5 : ModeItemsR7x;
@@ -553,14 +538,14 @@ void TFrameDeviceR70::RebuildModeList() {
 }
 
 void TFrameDeviceR70::RichEditTransOutTextChange() {
-  OutText.Take(*RichEditTransOutText);
+  mOutText.Take(*RichEditTransOutText);
   FitTranslatedTexts();
   RichEditError->Clear();
-  if (!OutText[otInternalError].contains(QLatin1Char('@'))) {
-    RichEditError->AddLine(OutText[otInternalError]);
+  if (!mOutText[otInternalError].contains(QLatin1Char('@'))) {
+    RichEditError->AddLine(mOutText[otInternalError]);
   }
   if (mDeviceInfo && mDeviceInfo->DeviceType() == dtVQ5) {
-    PanelTemperature->SetCaption(OutText[otNotSupported]);
+    PanelTemperature->SetCaption(mOutText[otNotSupported]);
   }
 }
 
@@ -586,7 +571,7 @@ void TFrameDeviceR70::FitTranslatedTexts() {
 }
 
 void TFrameDeviceR70::RichEditTransStringGridInfoChange() {
-  for (int i = 0; i < GridRows && i < RichEditTransStringGridInfo->LineCount(); ++i) {
+  for (int i = 0; i < cGridRows && i < RichEditTransStringGridInfo->LineCount(); ++i) {
     StringGridInfo->item(i, 0)->setText(RichEditTransStringGridInfo->Line(i));
   }
 }

@@ -4,6 +4,7 @@
 // factory pressure, and the communication settings of USB instruments.
 #include "core/DeviceInfo.h"
 #include "core/Error.h"
+#include "i18n/MessageSlots.h"
 #include "pages/FrameDeviceBase.h"
 
 #include <QList>
@@ -96,8 +97,8 @@ private:
   void BuildAdjustTab();
   void BuildSettingsTab();
   void ShowNewValue();
-  void ComboBoxUnitChange(QComboBox* pSender);
-  void IfcTimeOut();
+  void ComboBoxUnitChange();
+  void InterfaceTimedOut();
   void DeviceInfoChanged(tDeviceInfo* pSender);
   void RebuildModeList();
   void EnableControls(bool pEnabled);
@@ -120,11 +121,16 @@ private:
 
   bool FAutoBaud = false;
   std::unique_ptr<tDMU_R70ifc> mR70ifc;
-  std::unique_ptr<iComPort> mComObj;
+  std::unique_ptr<iComPort> mCom;
   int mItemIdxAnalog = -1;
   tDateTime mLastTimeValue = 0;
   tDeviceInfo* mDeviceInfo = nullptr;
   QList<double> mMeasVal;
   QList<double> mMeasWz;
   tClock mClock;
+  // Messages 213, 229 and 235, German until the first translation.
+  tMessageSlots mOutText{QStringLiteral("Verbindungsaufbau gescheitert!"),
+                         QString::fromUtf8("Es ist ein interner Gerätefehler aufgetreten!"),
+                         QString::fromUtf8("nicht unterstützt")};
+  enum { otConnectFailed, otInternalError, otNotSupported };
 };

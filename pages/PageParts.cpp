@@ -1,7 +1,7 @@
 #include "pages/PageParts.h"
 
-#include "i18n/CaptionPanel.h"
-#include "i18n/Look.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/Look.h"
 
 #include <QComboBox>
 #include <QGroupBox>

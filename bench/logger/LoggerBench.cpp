@@ -9,8 +9,8 @@
 // The recorded size is reached by appending through the table's and chart's own append
 // operations (a real tick needs a new instrument time stamp, i.e. a millisecond, per sample).
 #include "core/DeviceInfo.h"
-#include "i18n/DialogService.h"
-#include "i18n/ScriptedDialogService.h"
+#include "widgets/DialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogChart.h"
 #include "logger/LogTableModel.h"

@@ -6,7 +6,7 @@
 //
 //   bench_soak [--seconds N]   (default 600) [--idle-seconds N] (default 10)
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"

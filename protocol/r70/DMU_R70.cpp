@@ -55,7 +55,6 @@ float SingleOf(const QByteArray& pBytes, int pOffset) {
 tDMU_R70::tDMU_R70(std::unique_ptr<iComPort> pComObj, bool pAutoBaud)
     : mDataLink(std::make_unique<tDMU_R70DataLinkRS232>(std::move(pComObj), pAutoBaud)) {}
 
-tDMU_R70::tDMU_R70(std::unique_ptr<iR70_DataLink> pDataLink) : mDataLink(std::move(pDataLink)) {}
 
 tDMU_R70::~tDMU_R70() = default;
 

@@ -29,13 +29,10 @@ class tDMU_R70 {
 public:
   // Builds the serial data link on the open port; the link owns the port from here on.
   tDMU_R70(std::unique_ptr<iComPort> pComObj, bool pAutoBaud);
-  // For tests and other link variants.
-  explicit tDMU_R70(std::unique_ptr<iR70_DataLink> pDataLink);
   ~tDMU_R70();
   tDMU_R70(const tDMU_R70&) = delete;
   tDMU_R70& operator=(const tDMU_R70&) = delete;
 
-  iR70_DataLink* DataLink() const { return mDataLink.get(); }
   // Ends all traffic for good (see iR70_DataLink::Abort).
   void Abort() { mDataLink->Abort(); }
 

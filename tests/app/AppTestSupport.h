@@ -6,7 +6,7 @@
 #include "app/Pathes.h"
 #include "core/IniFile.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
 #include "sim/SimPort.h"
 

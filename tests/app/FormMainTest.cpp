@@ -4,7 +4,7 @@
 
 #include "app/ImageLists.h"
 #include "core/DeviceInfo.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 
 #include <QAction>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // see the messages, and waiting in the event loop without spinning.
 #include "core/Types.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
 #include "serial/CP210xFake.h"
 #include "serial/USB_CP210x.h"

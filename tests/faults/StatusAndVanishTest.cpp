@@ -2,7 +2,7 @@
 // the instrument and during the live exchange.
 #include "FaultRig.h"
 
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
 

@@ -1,7 +1,7 @@
-#include "i18n/DialogService.h"
-#include "i18n/QtDialogService.h"
+#include "widgets/DialogService.h"
+#include "widgets/QtDialogService.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,10 +1,9 @@
 #include "i18n/Resources.h"
-#include "i18n/BitButton.h"
-#include "i18n/CaptionPanel.h"
+#include "widgets/BitButton.h"
+#include "widgets/CaptionPanel.h"
 #include "i18n/MessageSlots.h"
-#include "i18n/MessageSlots.h"
-#include "i18n/RadioGroup.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/RichEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

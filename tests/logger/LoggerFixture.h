@@ -4,7 +4,7 @@
 #include "core/DeviceInfo.h"
 #include "core/Format.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"

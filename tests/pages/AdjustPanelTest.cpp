@@ -3,9 +3,9 @@
 // instrument and a scripted dialog service in place of the boxes.
 #include "core/DeviceInfo.h"
 #include "core/Utils.h"
-#include "i18n/BitButton.h"
+#include "widgets/BitButton.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameAdjust.h"
 #include "support/WaitFor.h"
 

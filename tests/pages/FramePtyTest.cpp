@@ -3,7 +3,7 @@
 #include "FrameTestSupport.h"
 
 #include "core/IniFile.h"
-#include "i18n/CaptionPanel.h"
+#include "widgets/CaptionPanel.h"
 #include "pages/FrameDeviceK40.h"
 #include "serial/PortMap.h"
 #include "sim/PtyAttachment.h"

@@ -3,7 +3,7 @@
 // attempt, a scripted dialog service, the language, and waiting in the event loop.
 #include "core/Types.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
 #include "serial/CP210xFake.h"
 #include "serial/USB_CP210x.h"

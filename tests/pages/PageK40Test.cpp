@@ -3,9 +3,9 @@
 #include "FrameTestSupport.h"
 
 #include "core/DeviceInfo.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/RadioGroup.h"
-#include "i18n/RichEdit.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/RichEdit.h"
 #include "pages/FrameAdjust.h"
 #include "pages/FrameDeviceK40.h"
 #include "protocol/k40/DMU_K40ifc.h"

@@ -4,9 +4,9 @@
 // creation, then Initialize and Connected := true.
 #include "core/DeviceInfo.h"
 #include "core/Utils.h"
-#include "i18n/CaptionPanel.h"
+#include "widgets/CaptionPanel.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDeviceR70.h"
 #include "protocol/r70/DMU_R70ifc.h"
 #include "sim/SimPort.h"

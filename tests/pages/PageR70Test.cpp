@@ -1,8 +1,8 @@
 // The R70 page over the R70 stack and an in-process simulated instrument.
 #include "PageR70Support.h"
 
-#include "i18n/RadioGroup.h"
-#include "i18n/RichEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/RichEdit.h"
 #include "pages/FrameAdjust.h"
 
 #include <QLabel>

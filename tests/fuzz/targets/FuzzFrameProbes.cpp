@@ -4,7 +4,7 @@
 // page's reading of the instrument fails or succeeds without a crash.
 #include "FuzzPort.h"
 #include "i18n/Resources.h"
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
 #include "serial/CP210xFake.h"
 #include "serial/USB_CP210x.h"

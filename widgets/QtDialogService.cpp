@@ -1,7 +1,6 @@
-#include "i18n/QtDialogService.h"
+#include "widgets/QtDialogService.h"
 
 #include "core/NestedLoop.h"
-#include "i18n/Resources.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -12,7 +11,7 @@
 namespace {
 
 bool English() {
-  return static_cast<int>(Resources().Language()) == 1;
+  return DialogLanguage() == laEnglish;
 }
 
 QString Title(tMsgDlgType pType) {

@@ -1,4 +1,4 @@
-#include "i18n/CaptionPanel.h"
+#include "widgets/CaptionPanel.h"
 
 #include <QAccessibleWidget>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "i18n/RichEdit.h"
+#include "widgets/RichEdit.h"
 
 tRichEdit::tRichEdit(QWidget* pParent) : QPlainTextEdit(pParent) {
   setReadOnly(true);

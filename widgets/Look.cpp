@@ -1,7 +1,7 @@
-#include "i18n/Look.h"
+#include "widgets/Look.h"
 
-#include "i18n/CaptionPanel.h"
-#include "i18n/RichEdit.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/RichEdit.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 // The dialog service on QMessageBox, QFileDialog and QPrintDialog. Titles and button texts
 // follow the program's current language.
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 
 class QFileDialog;
 

@@ -1,8 +1,8 @@
-#include "i18n/BitButton.h"
-#include "i18n/CaptionPanel.h"
-#include "i18n/Look.h"
-#include "i18n/RadioGroup.h"
-#include "i18n/RichEdit.h"
+#include "widgets/BitButton.h"
+#include "widgets/CaptionPanel.h"
+#include "widgets/Look.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/RichEdit.h"
 
 #include <QAccessible>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "i18n/GridHelpers.h"
+#include "widgets/GridHelpers.h"
 
 #include "core/Error.h"
 

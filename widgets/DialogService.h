@@ -2,6 +2,8 @@
 // Modal boxes and the standard file-save and print dialogs, behind one interface so that
 // forms call the current service and tests install a scripted one. The lines of a message
 // are joined with a carriage return ("\r"); every service shows them as separate lines.
+#include "core/Types.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -69,6 +71,11 @@ public:
 iDialogService& Dialogs();
 // Installs pService (not owned; nullptr restores the real one) and returns the previous one.
 iDialogService* SetDialogs(iDialogService* pService);
+
+// The language of the dialogs' own titles and buttons; the localisation engine keeps it in
+// step with the program's language.
+tLanguage DialogLanguage();
+void SetDialogLanguage(tLanguage pLanguage);
 
 // Installs a service for the lifetime of a scope and restores the previous one.
 class tDialogsScope {

@@ -1,4 +1,4 @@
-#include "i18n/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 
-#include "i18n/QtDialogService.h"
+#include "widgets/QtDialogService.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,6 +10,11 @@ namespace {
 iDialogService*& Current() {
   static iDialogService* current = nullptr;
   return current;
+}
+
+tLanguage& CurrentLanguage() {
+  static tLanguage language = laGerman;
+  return language;
 }
 
 } // namespace
@@ -24,6 +29,14 @@ iDialogService* SetDialogs(iDialogService* pService) {
   iDialogService* previous = Current();
   Current() = pService;
   return previous;
+}
+
+tLanguage DialogLanguage() {
+  return CurrentLanguage();
+}
+
+void SetDialogLanguage(tLanguage pLanguage) {
+  CurrentLanguage() = pLanguage;
 }
 
 QString DialogDisplayText(const QString& pText) {

@@ -1,4 +1,4 @@
-#include "i18n/ScriptedDialogService.h"
+#include "tests/support/ScriptedDialogService.h"
 
 namespace {
 

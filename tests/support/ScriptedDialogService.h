@@ -1,7 +1,7 @@
 #pragma once
 // A dialog service for tests: records every box and dialog and answers from a script
 // instead of showing anything.
-#include "i18n/DialogService.h"
+#include "widgets/DialogService.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "i18n/BitButton.h"
+#include "widgets/BitButton.h"
 
 tBitButton::tBitButton(QWidget* pParent) : QPushButton(pParent) {}
 
