@@ -2,7 +2,24 @@
 
 #include "core/Utils.h"
 
+#include <QtEndian>
+#include <cstring>
+
 namespace FrameCodec {
+
+QByteArray Bytes(std::initializer_list<int> pBytes) {
+  QByteArray result;
+  for (int b : pBytes)
+    result.append(char(b));
+  return result;
+}
+
+float SingleOf(const QByteArray& pData, int pOffset) {
+  const quint32 bits = qFromLittleEndian<quint32>(pData.constData() + pOffset);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 QByteArray Request(const QByteArray& pCommand, bool pAutoBaud) {
   QByteArray lFrame;

@@ -7,6 +7,7 @@
 #include "serial/ComPortIntf.h"
 
 #include <QByteArray>
+#include <initializer_list>
 
 namespace FrameCodec {
 
@@ -14,6 +15,10 @@ constexpr quint8 cAutoBaudByte = 0x55;
 constexpr quint8 cTerminator = 0x0D;
 constexpr quint8 cValidReplySum = 0xF3;
 
+// Command or start bytes written as numbers.
+QByteArray Bytes(std::initializer_list<int> pBytes);
+// The IEEE single that the four data bytes from pOffset on hold, least significant byte first.
+float SingleOf(const QByteArray& pData, int pOffset = 0);
 // The request as it goes on the line.
 QByteArray Request(const QByteArray& pCommand, bool pAutoBaud);
 // Empties both buffers of the port, so that nothing of an earlier exchange is taken for the

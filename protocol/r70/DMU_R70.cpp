@@ -1,9 +1,9 @@
 #include "protocol/r70/DMU_R70.h"
 
+#include "protocol/common/FrameCodec.h"
 #include "protocol/r70/DMU_R70DataLinkRS232.h"
 
 #include <QtEndian>
-#include <cstring>
 #include <exception>
 
 namespace {
@@ -14,12 +14,8 @@ constexpr quint8 cLowerCode[] = {0x44, 0x45, 0x46};
 constexpr quint8 cAdjustOn = 0xAA;
 constexpr quint8 cAdjustConfirm = 0x88;
 
-QByteArray Bytes(std::initializer_list<int> pBytes) {
-  QByteArray result;
-  for (int b : pBytes)
-    result.append(char(b));
-  return result;
-}
+using FrameCodec::Bytes;
+using FrameCodec::SingleOf;
 
 // Runs pWork and turns any failure into eDMU_R70 with pPrefix before the failure's text;
 // nested calls therefore repeat their prefixes.
@@ -43,12 +39,6 @@ quint8 CodeOfStep(const quint8 (&pCodes)[3], quint8 pStep) {
   return pCodes[pStep];
 }
 
-float SingleOf(const QByteArray& pBytes, int pOffset) {
-  const quint32 bits = qFromLittleEndian<quint32>(pBytes.constData() + pOffset);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 } // namespace
 

@@ -11,7 +11,6 @@
 #include <QDate>
 #include <QTimer>
 #include <QtEndian>
-#include <cstring>
 #include <exception>
 
 namespace {
@@ -25,19 +24,9 @@ constexpr int cParamAttempts = 6;
 // ticks are ample for that and leave the line's pace to the zero-interval tick after a reply.
 constexpr int cWatchIntervalMs = 10;
 
-QByteArray Bytes(std::initializer_list<int> pBytes) {
-  QByteArray result;
-  for (int b : pBytes)
-    result.append(char(b));
-  return result;
-}
+using FrameCodec::Bytes;
+using FrameCodec::SingleOf;
 
-float SingleOf(const QByteArray& pBytes) {
-  const quint32 bits = qFromLittleEndian<quint32>(pBytes.constData());
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
 
 QString ShortDate(int pYear, int pMonth, int pDay) {
   const QDate date(pYear, pMonth, pDay);
