@@ -10,7 +10,7 @@
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"
-#include "serial/CP210xFake.h"
+#include "tests/support/CP210xFake.h"
 #include "serial/USB_CP210x.h"
 #include "sim/SimK40.h"
 #include "sim/SimPort.h"

@@ -7,7 +7,7 @@
 #include "core/NestedLoop.h"
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
-#include "serial/CP210xFake.h"
+#include "tests/support/CP210xFake.h"
 #include "serial/ComPort.h"
 #include "serial/USB_CP210x.h"
 #include "sim/PtyAttachment.h"

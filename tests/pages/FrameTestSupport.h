@@ -5,7 +5,7 @@
 #include "i18n/Resources.h"
 #include "tests/support/ScriptedDialogService.h"
 #include "pages/FrameDevice.h"
-#include "serial/CP210xFake.h"
+#include "tests/support/CP210xFake.h"
 #include "serial/USB_CP210x.h"
 #include "sim/SimPort.h"
 

@@ -1,6 +1,6 @@
 #include "serial/USB_CP210x.h"
 #include "core/IniFile.h"
-#include "serial/CP210xFake.h"
+#include "tests/support/CP210xFake.h"
 #include "serial/CP210xLinux.h"
 #include "serial/PortMap.h"
 

@@ -1,4 +1,4 @@
-#include "serial/CP210xFake.h"
+#include "tests/support/CP210xFake.h"
 
 int tCP210xFake::GetNumDevices(quint32& pCount) {
   if (mNumDevicesStatus != kSuccess) return mNumDevicesStatus;
