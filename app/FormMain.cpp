@@ -111,6 +111,7 @@ void TFormMain::BuildActions() {
   ActionConnectDevice = MakeAction(ActionManager, "ActionConnectDevice",
                                    QStringLiteral("4@Verbinden"), iiDisconnected);
   ActionConnectDevice->setCheckable(true);
+  ActionPorts = MakeAction(ActionManager, "ActionPorts", QString::fromUtf8("601@Schnittstellen…"), -1);
   ActionGerman = MakeAction(ActionManager, "ActionGerman", QStringLiteral("Deutsch"), -1);
   ActionEnglish = MakeAction(ActionManager, "ActionEnglish", QStringLiteral("English"), -1);
   Action3 = MakeAction(ActionManager, "Action3", QStringLiteral("Info ..."), -1);
@@ -128,6 +129,7 @@ void TFormMain::BuildActions() {
   connect(ActionRenameTag, &QAction::triggered, this, [this] { ActionRenameTagExecute(); });
   connect(ActionResetTag, &QAction::triggered, this, [this] { ActionResetTagExecute(); });
   connect(ActionConnectDevice, &QAction::triggered, this, [this] { ActionConnectDeviceExecute(); });
+  connect(ActionPorts, &QAction::triggered, this, [this] { ActionPortsExecute(); });
   connect(ActionGerman, &QAction::triggered, this, [this] { miDeutschClick(); });
   connect(ActionEnglish, &QAction::triggered, this, [this] { miEnglishClick(); });
   connect(Action3, &QAction::triggered, this, [this] { miInfoClick(); });
@@ -323,6 +325,7 @@ void TFormMain::BuildMenus() {
   mMenuDevice->addAction(ActionResetTag);
   mMenuDevice->addAction(ActionConnectDevice);
   mMenuDevice->addSeparator();
+  mMenuDevice->addAction(ActionPorts);
   connect(mMenuDevice, &QMenu::aboutToShow, this, [this] { DoListComports(); });
   mMenuLanguage = ActionMainMenuBar->addMenu(QStringLiteral("&5@Sprache"));
   mMenuLanguage->addAction(ActionGerman);

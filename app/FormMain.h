@@ -60,6 +60,10 @@ public:
   void ActionAddDeviceExecute();
   void ActionDelDeviceExecute();
   void ActionConnectDeviceExecute();
+  // Opens the Ports dialog; its edits show in the Add menu at its next opening.
+  void ActionPortsExecute();
+  // The row (1 = first) of the device list that uses COM<pComNr>, 0 for none.
+  int RowOfPort(quint16 pComNr) const;
   void ActionRenameTagExecute();
   void ActionResetTagExecute();
   void miDeutschClick();
@@ -120,6 +124,7 @@ public:
   QAction* ActionRenameTag = nullptr;
   QAction* ActionResetTag = nullptr;
   QAction* ActionConnectDevice = nullptr;
+  QAction* ActionPorts = nullptr;
   QAction* ActionGerman = nullptr;
   QAction* ActionEnglish = nullptr;
   QAction* Action3 = nullptr;

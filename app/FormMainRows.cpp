@@ -1,6 +1,7 @@
 // The rows of the device list with their frames, the commands acting on the selected row,
 // tags, and the port entries of the Add menus.
 #include "app/FormMain.h"
+#include "app/FormPorts.h"
 
 #include "app/ImageLists.h"
 #include "core/DeviceInfo.h"
@@ -388,6 +389,18 @@ void TFormMain::WriteTag(tDeviceInfo* pInfo, const QString& pTag) {
 }
 
 // --- Port entries ------------------------------------------------------------------------
+
+int TFormMain::RowOfPort(quint16 pComNr) const {
+  for (int i = 0; i < ListViewDevice->topLevelItemCount(); ++i)
+    if (ListViewDevice->topLevelItem(i)->text(3).toInt() == pComNr) return i + 1;
+  return 0;
+}
+
+void TFormMain::ActionPortsExecute() {
+  if (!mPortMap) return;
+  TFormPorts lForm(*mPortMap, [this](quint16 pComNr) { return RowOfPort(pComNr); }, this);
+  lForm.Execute();
+}
 
 QStringList TFormMain::ListComPorts() {
   // The map scans the serial devices once while it lists the present ports.

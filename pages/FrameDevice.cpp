@@ -29,9 +29,13 @@
 
 namespace {
 
-// Messages 102 to 104, shared by all frames.
+// Messages 102 to 106, shared by all frames and the Ports dialog.
 tMessageSlots sOutText{"Verbindungsaufbau nicht möglich", "Schnittstelle existiert nicht.",
-                       "Schnittstelle ist bereits geöffnet."};
+                       "Schnittstelle ist bereits geöffnet.",
+                       "Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo "
+                       "usermod -a -G %1 $USER) und neu anmelden.",
+                       "Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen "
+                       "und Schreiben."};
 
 tComPortFactory& PortFactory() {
   static tComPortFactory lFactory;
@@ -106,6 +110,10 @@ QString TFrameDevice::OutText(int pIndex) {
   return sOutText[pIndex];
 }
 
+QString TFrameDevice::NoPermissionText(const QString& pGroup, bool pInGroup) {
+  return pInGroup ? sOutText[4] : QString(sOutText[3]).replace(QLatin1String("%1"), pGroup);
+}
+
 TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
   resize(451, 304);
 
@@ -135,13 +143,17 @@ TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
 
   RichEditTransOutText =
       new tRichEdit({"102@Verbindungsaufbau nicht möglich", "103@Schnittstelle existiert nicht.",
-                     "104@Schnittstelle ist bereits geöffnet."},
+                     "104@Schnittstelle ist bereits geöffnet.",
+                     "105@Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo "
+                     "usermod -a -G %1 $USER) und neu anmelden.",
+                     "106@Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen "
+                     "und Schreiben."},
                     this);
   RichEditTransOutText->setObjectName("RichEditTransOutText");
   RichEditTransOutText->hide();
   sOutText.Bind(*RichEditTransOutText);
 
-  CheckTranslationLines(*RichEditTransOutText, 3);
+  CheckTranslationLines(*RichEditTransOutText, 5);
   Resources().AddForm(this);
   FDeviceInfo = std::make_unique<tDeviceInfo>();
 }
@@ -244,6 +256,8 @@ void TFrameDevice::Connect() {
     ShowConnectError(sOutText[1]);
   } catch (const EAlreadyOpen&) {
     ShowConnectError(sOutText[2]);
+  } catch (const ENoPermission& e) {
+    ShowConnectError(NoPermissionText(e.Group, e.InGroup));
   } catch (const std::exception&) {
     ShowConnectError(QString());
   }
@@ -390,6 +404,9 @@ void TFrameDevice::TimerConnectingTimer() {
                  (!SearchCancelled(lGeneration) && ProbeR7x(115200, false));
         if (!lFound && mIncludeK40 && !SearchCancelled(lGeneration)) lFound = ProbeK40();
       }
+    } catch (const ENoPermission& e) {
+      lFound = false;
+      lPortError = NoPermissionText(e.Group, e.InGroup);
     } catch (const std::exception& e) {
       // A port that fails (pulled cable, refused baud rate) ends the search like its time
       // limit; the port's own text tells the user why.

@@ -53,8 +53,10 @@ public:
   bool IncludeK40() const { return mIncludeK40; }
   bool IsVQ5() const { return mIsVQ5; }
 
-  // The shared message texts (messages 102, 103, 104 in the current language).
+  // The shared message texts (messages 102 to 106 in the current language).
   static QString OutText(int pIndex);
+  // Why a device may not be opened and what to do, in the current language.
+  static QString NoPermissionText(const QString& pGroup, bool pInGroup);
 
   QPushButton* ButtonConnect = nullptr;
   QProgressBar* ProgressBar = nullptr;

@@ -8,10 +8,8 @@
 #include <QtDebug>
 #include <algorithm>
 #include <cerrno>
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 // Devices held open by port objects of this program, by canonical path: a link and its
@@ -21,30 +19,6 @@ QSet<QString>& HeldPaths() {
   return lHeld;
 }
 
-bool InGroup(gid_t pGroup) {
-  if (getegid() == pGroup) return true;
-  const int lCount = getgroups(0, nullptr);
-  if (lCount <= 0) return false;
-  std::vector<gid_t> lGroups(static_cast<size_t>(lCount));
-  getgroups(lCount, lGroups.data());
-  return std::find(lGroups.begin(), lGroups.end(), pGroup) != lGroups.end();
-}
-
-// The text for a device this user may not open, saying what to do about it.
-QString PermissionText(quint16 pComNr, const QString& pPath, const struct stat& pStat) {
-  const struct group* lGroup = getgrgid(pStat.st_gid);
-  const QString lName =
-      lGroup ? QString::fromLocal8Bit(lGroup->gr_name) : QString::number(pStat.st_gid);
-  if (!InGroup(pStat.st_gid))
-    return QStringLiteral("COM%1: Keine Berechtigung für %2. Den Benutzer in die Gruppe \"%3\" "
-                          "aufnehmen (sudo usermod -a -G %3 $USER) und neu anmelden.")
-        .arg(pComNr)
-        .arg(pPath, lName);
-  return QStringLiteral("COM%1: Keine Berechtigung für %2. Die Zugriffsrechte des Geräts "
-                        "erlauben kein Lesen und Schreiben.")
-      .arg(pComNr)
-      .arg(pPath);
-}
 } // namespace
 
 TApdComPort::TApdComPort(tPortMap* pMap, QObject* pParent) : QObject(pParent), mMap(pMap) {}
@@ -114,8 +88,20 @@ void TApdComPort::OpenPort() {
   }
   if (!S_ISCHR(lStat.st_mode))
     throw EBadId(QStringLiteral("COM%1: %2 ist keine Schnittstelle").arg(FComNumber).arg(lPath));
-  if (::access(lNative.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-    throw eError(PermissionText(FComNumber, lPath, lStat));
+  const tPortMap::tAccess lAccess = tPortMap::Access(lPath);
+  if (!lAccess.Allowed) {
+    const QString lText =
+        lAccess.InGroup
+            ? QStringLiteral("COM%1: Keine Berechtigung für %2. Die Zugriffsrechte des Geräts "
+                             "erlauben kein Lesen und Schreiben.")
+                  .arg(FComNumber)
+                  .arg(lPath)
+            : QStringLiteral("COM%1: Keine Berechtigung für %2. Den Benutzer in die Gruppe "
+                             "\"%3\" aufnehmen (sudo usermod -a -G %3 $USER) und neu anmelden.")
+                  .arg(FComNumber)
+                  .arg(lPath, lAccess.Group);
+    throw ENoPermission(lText, lAccess.Group, lAccess.InGroup);
+  }
   const QString lCanonical = QFileInfo(lPath).canonicalFilePath();
   if (HeldPaths().contains(lCanonical))
     throw EAlreadyOpen(QStringLiteral("COM%1: Schnittstelle ist bereits geöffnet").arg(FComNumber));

@@ -57,3 +57,13 @@ using tComPortFactory = std::function<std::unique_ptr<iComPort>()>;
 // Opening errors the device frame tells apart (messages 103 and 104).
 CORVANE_DECLARE_ERROR(EBadId)
 CORVANE_DECLARE_ERROR(EAlreadyOpen)
+
+// A device this user may not open. Group is the device's group; InGroup tells whether the
+// user is in it already (then the device's own access rights forbid reading and writing).
+class ENoPermission : public eError {
+public:
+  ENoPermission(const QString& pMessage, QString pGroup, bool pInGroup)
+      : eError(pMessage, "ENoPermission"), Group(std::move(pGroup)), InGroup(pInGroup) {}
+  QString Group;
+  bool InGroup = false;
+};

@@ -8,7 +8,11 @@
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <cerrno>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 const char* const tPortMap::kSection = "Ports";
 
@@ -24,6 +28,15 @@ quint16 NumberOfKey(const QString& pKey) {
     return 0;
   const uint lNumber = lDigits.toUInt();
   return lNumber >= 1 && lNumber <= 65535 ? quint16(lNumber) : 0;
+}
+
+bool InGroup(gid_t pGroup) {
+  if (getegid() == pGroup) return true;
+  const int lCount = getgroups(0, nullptr);
+  if (lCount <= 0) return false;
+  std::vector<gid_t> lGroups(static_cast<size_t>(lCount));
+  getgroups(lCount, lGroups.data());
+  return std::find(lGroups.begin(), lGroups.end(), pGroup) != lGroups.end();
 }
 
 QString Canonical(const QString& pPath) {
@@ -100,6 +113,19 @@ bool tPortMap::DeviceExists(const QString& pDevicePath) {
          ::stat(QFile::encodeName(pDevicePath).constData(), &lStat) == 0 && S_ISCHR(lStat.st_mode);
 }
 
+tPortMap::tAccess tPortMap::Access(const QString& pDevicePath) {
+  tAccess lAccess;
+  const QByteArray lNative = QFile::encodeName(pDevicePath);
+  struct stat lStat {};
+  if (pDevicePath.isEmpty() || ::stat(lNative.constData(), &lStat) != 0) return lAccess;
+  if (::access(lNative.constData(), R_OK | W_OK) == 0 || errno != EACCES) return lAccess;
+  lAccess.Allowed = false;
+  const struct group* lGroup = getgrgid(lStat.st_gid);
+  lAccess.Group = lGroup ? QString::fromLocal8Bit(lGroup->gr_name) : QString::number(lStat.st_gid);
+  lAccess.InGroup = InGroup(lStat.st_gid);
+  return lAccess;
+}
+
 QList<quint16> tPortMap::PresentNumbers() {
   Update();
   QList<quint16> lNumbers;
@@ -142,6 +168,31 @@ bool tPortMap::RemoveEntry(quint16 pComNr) {
   for (const QString& lKey : mIni.ReadSection(QLatin1String(kSection)))
     if (NumberOfKey(lKey) == pComNr) lOk = mIni.DeleteKey(QLatin1String(kSection), lKey) && lOk;
   return lOk;
+}
+
+tPortMap::tEditResult tPortMap::AddEntry(int pComNr, const QString& pDevicePath) {
+  if (pComNr < 1 || pComNr > 65535) return erNumberInvalid;
+  if (pDevicePath.trimmed().isEmpty()) return erNoPath;
+  if (Entries().contains(quint16(pComNr))) return erNumberInUse;
+  return SetEntry(quint16(pComNr), pDevicePath.trimmed()) ? erOk : erWriteFailed;
+}
+
+tPortMap::tEditResult tPortMap::Renumber(quint16 pFrom, int pTo) {
+  if (pTo < 1 || pTo > 65535) return erNumberInvalid;
+  const QMap<quint16, QString> lEntries = Entries();
+  if (!lEntries.contains(pFrom)) return erNoEntry;
+  if (pTo == pFrom) return erOk;
+  if (lEntries.contains(quint16(pTo))) return erNumberInUse;
+  // The new key first: a failed write must not lose the entry.
+  if (!SetEntry(quint16(pTo), lEntries.value(pFrom))) return erWriteFailed;
+  return RemoveEntry(pFrom) ? erOk : erWriteFailed;
+}
+
+quint16 tPortMap::FreeNumber() const {
+  const QMap<quint16, QString> lEntries = Entries();
+  for (uint lNumber = 1; lNumber <= 65535; ++lNumber)
+    if (!lEntries.contains(quint16(lNumber))) return quint16(lNumber);
+  return 0;
 }
 
 tComPortFactory tPortMap::ComPortFactory() {

@@ -51,8 +51,25 @@ public:
   bool SetEntry(quint16 pComNr, const QString& pDevicePath);
   bool RemoveEntry(quint16 pComNr);
 
+  // Edits from the Ports dialog, each written to the settings file at once. Numbers run from
+  // 1 to 65535 and name one entry each.
+  enum tEditResult { erOk, erNumberInvalid, erNumberInUse, erNoPath, erNoEntry, erWriteFailed };
+  tEditResult AddEntry(int pComNr, const QString& pDevicePath);
+  tEditResult Renumber(quint16 pFrom, int pTo);
+  // The lowest number without an entry, 0 when all are taken.
+  quint16 FreeNumber() const;
+
   // True when the path names a character device now (following links).
   static bool DeviceExists(const QString& pDevicePath);
+
+  // Whether this user may open the device for reading and writing; for a refused device the
+  // group that may, and whether the user is in it already.
+  struct tAccess {
+    bool Allowed = true;
+    QString Group;
+    bool InGroup = false;
+  };
+  static tAccess Access(const QString& pDevicePath);
 
   // A maker of real ports resolving their numbers through this map.
   tComPortFactory ComPortFactory();

@@ -4,8 +4,10 @@
 #include "PtyPeer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 using tDevices = QList<tPortMap::tSerialDevice>;
@@ -111,4 +113,67 @@ TEST(PortMap, UserEntriesWithAnyPathSurviveTheFile) {
   }
   tIniFile lIni(lDir.filePath("Corvane.ini"));
   EXPECT_EQ(tPortMap(lIni).DevicePath(12), lWeird);
+}
+
+TEST(PortMap, DialogEditsAreCheckedAndWrittenAtOnce) {
+  QTemporaryDir lDir;
+  const QString lFile = lDir.filePath("Corvane.ini");
+  {
+    tIniFile lIni(lFile);
+    tPortMap lMap(lIni);
+    lMap.SetDeviceLister(Devices({}));
+    EXPECT_EQ(lMap.FreeNumber(), 1);
+    EXPECT_EQ(lMap.AddEntry(3, " /tmp/sim-a "), tPortMap::erOk);
+    EXPECT_EQ(lMap.AddEntry(5, "/tmp/sim-b"), tPortMap::erOk);
+    // Refused edits leave the list as it was.
+    EXPECT_EQ(lMap.AddEntry(3, "/tmp/other"), tPortMap::erNumberInUse);
+    EXPECT_EQ(lMap.AddEntry(0, "/tmp/other"), tPortMap::erNumberInvalid);
+    EXPECT_EQ(lMap.AddEntry(65536, "/tmp/other"), tPortMap::erNumberInvalid);
+    EXPECT_EQ(lMap.AddEntry(7, "  "), tPortMap::erNoPath);
+    EXPECT_EQ(lMap.Renumber(3, 5), tPortMap::erNumberInUse);
+    EXPECT_EQ(lMap.Renumber(3, 70000), tPortMap::erNumberInvalid);
+    EXPECT_EQ(lMap.Renumber(4, 9), tPortMap::erNoEntry);
+    EXPECT_EQ(lMap.Renumber(3, 3), tPortMap::erOk);
+
+    EXPECT_EQ(lMap.Renumber(3, 65535), tPortMap::erOk);
+    EXPECT_TRUE(lMap.RemoveEntry(5));
+    EXPECT_EQ(lMap.FreeNumber(), 1);
+  }
+  // Read back by a new file object: every edit reached the disk.
+  tIniFile lIni(lFile);
+  const QMap<quint16, QString> lEntries = tPortMap(lIni).Entries();
+  EXPECT_EQ(lEntries, (QMap<quint16, QString>{{65535, "/tmp/sim-a"}}));
+}
+
+TEST(PortMap, RenumberingAnEntryWrittenInAnotherSpellingLeavesNoShadow) {
+  QTemporaryDir lDir;
+  const QString lFile = lDir.filePath("Corvane.ini");
+  {
+    QFile lRaw(lFile);
+    ASSERT_TRUE(lRaw.open(QIODevice::WriteOnly));
+    lRaw.write("[Ports]\ncom4=/tmp/sim-c\n");
+  }
+  tIniFile lIni(lFile);
+  tPortMap lMap(lIni);
+  lMap.SetDeviceLister(Devices({}));
+  EXPECT_EQ(lMap.Renumber(4, 8), tPortMap::erOk);
+  EXPECT_EQ(lMap.Entries(), (QMap<quint16, QString>{{8, "/tmp/sim-c"}}));
+  EXPECT_EQ(lMap.AddEntry(4, "/tmp/sim-d"), tPortMap::erOk);
+}
+
+TEST(PortMap, AccessNamesTheDevicesOwnGroup) {
+  QTemporaryDir lDir;
+  const QString lPath = lDir.filePath("device");
+  {
+    QFile lFile(lPath);
+    ASSERT_TRUE(lFile.open(QIODevice::WriteOnly));
+  }
+  EXPECT_TRUE(tPortMap::Access(lPath).Allowed);
+  EXPECT_TRUE(tPortMap::Access(lDir.filePath("missing")).Allowed); // absence is told elsewhere
+  ASSERT_TRUE(QFile::setPermissions(lPath, QFileDevice::Permissions()));
+  if (geteuid() == 0) GTEST_SKIP() << "root may open any device";
+  const tPortMap::tAccess lAccess = tPortMap::Access(lPath);
+  EXPECT_FALSE(lAccess.Allowed);
+  EXPECT_EQ(lAccess.Group, QFileInfo(lPath).group());
+  EXPECT_TRUE(lAccess.InGroup); // the file's group is the user's own
 }
