@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSerialPortInfo>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -201,10 +203,24 @@ void TFormPorts::Refresh() {
   TablePorts->resizeColumnsToContents();
   // A long permission text would push the columns after it out of sight.
   TablePorts->setColumnWidth(coAccess, qMin(TablePorts->columnWidth(coAccess), 220));
+  FitWidth();
   FillPathChoices();
   if (lSelected != 0) Select(lSelected);
   if (SelectedNumber() == 0) SpinEditComNr->setValue(qMax<int>(1, mPortMap.FreeNumber()));
   SelectionChanged();
+}
+
+void TFormPorts::FitWidth() {
+  // Wide enough for every column, in either language, as far as the screen allows.
+  int lNeeded = 2 * TablePorts->frameWidth() + TablePorts->verticalScrollBar()->sizeHint().width();
+  for (int c = 0; c < coCount; ++c)
+    lNeeded += TablePorts->columnWidth(c);
+  const QMargins lMargins = layout()->contentsMargins();
+  const int lWanted = lNeeded + lMargins.left() + lMargins.right();
+  if (lWanted <= width()) return;
+  const QScreen* lScreen = screen();
+  const int lMax = lScreen ? lScreen->availableGeometry().width() - 40 : lWanted;
+  resize(qMax(width(), qMin(lWanted, lMax)), height());
 }
 
 void TFormPorts::FillPathChoices() {

@@ -56,6 +56,7 @@ private:
   void Translated();
   void SelectionChanged();
   void FillPathChoices();
+  void FitWidth();
   bool Report(tPortMap::tEditResult pResult, int pComNr);
   void Select(quint16 pComNr);
 

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
   lParser.setApplicationDescription(QStringLiteral(
       "Serves one simulated pressure transmitter on a pseudo-terminal until stopped\n"
       "(Ctrl+C or SIGTERM; the link is removed then).\n\n"
-      "Give Corvane the link as a COM port in the [Ports] section of its settings file\n"
+      "Give Corvane the link as a COM port: Instrument > Ports..., type the link's path,\n"
+      "choose a number, Add. Or write it into the [Ports] section of its settings file\n"
       "(~/.local/share/HALVEX/Corvane/Corvane.ini), e.g.\n"
       "  [Ports]\n"
       "  COM9=/tmp/corvane-sim-k40\n\n"

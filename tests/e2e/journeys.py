@@ -576,13 +576,59 @@ def kill_while_logging_then_restore_and_save(s):
     assert not [f for f in os.listdir(recording) if f.endswith(".journal")], os.listdir(recording)
 
 
+def add_a_simulator_through_the_ports_dialog(s):
+    """A newcomer reaches a simulated instrument without opening the settings file."""
+    link = s.start_sim(7, ["--instrument", "r70", "--pressure", "3.3"])
+    s.write_settings("[Common]\nLanguage=0\n")
+    s.start_app()
+    s.wait_find(role="frame", name="Corvane", contains=True)
+    tree = s.wait_find(name="ListViewDevice")
+
+    _menu(s, "Gerät", "Schnittstellen…")
+    # The main window has buttons of the same names: the dialog's own are looked up in it.
+    dialog = s.wait_for(lambda: s.find_showing(name="Schnittstellen", role="dialog"), 10,
+                        "Ports dialog")
+    s.click_widget(s.wait_for(lambda: s.find_showing(name="EditPath"), 5, "path field"))
+    s.key("ctrl+a")
+    s.type_text(link)
+    _set_spin(s, s.find_showing(name="SpinEditComNr"), 7)
+    s.press(s.find_showing(name="Hinzufügen", role="push button", root=dialog))
+    s.wait_for(lambda: _ini_value(s.read_settings(), "Ports", "COM7") == link, 5,
+               "COM7 written by the dialog")
+    s.wait_for(lambda: s.find_showing(name="COM7", role="table cell"), 5, "COM7 in the table")
+    time.sleep(0.5)
+    s.screenshot("ports-dialog-de")
+    s.press(s.find_showing(name="Schließen", role="push button", root=dialog))
+    s.wait_for(lambda: s.find_showing(name="TablePorts") is None, 5, "dialog closed")
+
+    _menu(s, "Sprache", "English")
+    s.wait_find(name="Language", role="menu item")
+    _add(s, tree, 7)
+    s.wait_for(lambda: len(_rows_with_range(s, tree)) >= 1, 40, "R-70 read")
+    before = _sim_frames(s, 7)
+    time.sleep(2.0)
+    assert _sim_frames(s, 7) > before + 5, "live values from COM7"
+
+    # The dialog names the row that uses the entry.
+    _menu(s, "Instrument", "Ports…")
+    dialog = s.wait_for(lambda: s.find_showing(name="Ports", role="dialog"), 10, "Ports dialog")
+    # The machine's own serial ports may hold rows too: any row number will do.
+    s.wait_for(lambda: s.find_showing_prefix("Row ", root=dialog), 10, "COM7 used by a row")
+    time.sleep(0.5)
+    s.screenshot("ports-dialog-en")
+    s.press(s.find_showing(name="Close", role="push button", root=dialog))
+    s.app_proc.terminate()
+    s.app_proc.wait(timeout=15)
+
+
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
            adjust_zero_of_each_family, write_and_restore_communication_parameters,
            write_and_restore_r70_operating_parameters,
            log_both_and_save_csv_and_chart,
            pull_one_away_while_logging_then_close_unsaved,
-           kill_while_logging_then_restore_and_save]
+           kill_while_logging_then_restore_and_save,
+           add_a_simulator_through_the_ports_dialog]
     # Further arguments pick journeys by name, for a developer's quick rerun.
     chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL
     sys.exit(harness.run(chosen, sys.argv[1]))
