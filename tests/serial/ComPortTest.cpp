@@ -277,9 +277,14 @@ TEST(ComPortPermission, ChildSideOfTheDeniedOpen) {
   const QString lPath = qEnvironmentVariable("CORVANE_DENIED_DEVICE");
   if (lPath.isEmpty()) GTEST_SKIP() << "started by PermissionDeniedIsAnOtherErrorSayingWhatToDo";
   const auto [lClass, lText] = OpenError(lPath);
-  EXPECT_EQ(lClass, "Exception");
+  EXPECT_EQ(lClass, "ENoPermission");
   EXPECT_TRUE(lText.contains("\"dialout\"")) << lText.toStdString();
   EXPECT_TRUE(lText.contains("usermod -a -G dialout")) << lText.toStdString();
+  // The Ports dialog tells the same from the device's own group.
+  const tPortMap::tAccess lAccess = tPortMap::Access(lPath);
+  EXPECT_FALSE(lAccess.Allowed);
+  EXPECT_EQ(lAccess.Group, "dialout");
+  EXPECT_FALSE(lAccess.InGroup);
 }
 
 TEST(ComPortPermission, PermissionDeniedIsAnOtherErrorSayingWhatToDo) {
@@ -289,7 +294,7 @@ TEST(ComPortPermission, PermissionDeniedIsAnOtherErrorSayingWhatToDo) {
     // The owner without rights: not "already open", and the text names the device.
     ASSERT_EQ(chmod(lNative.constData(), 0), 0);
     const auto [lClass, lText] = OpenError(lPeer.SlavePath());
-    EXPECT_EQ(lClass, "Exception");
+    EXPECT_EQ(lClass, "ENoPermission");
     EXPECT_TRUE(lText.contains(lPeer.SlavePath())) << lText.toStdString();
     return;
   }
