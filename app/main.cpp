@@ -2,6 +2,7 @@
 // fatal-error dialog), then the main window and the two report modules, then the event loop.
 #include "app/AppUtils.h"
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/FormMain.h"
 #include "app/Pathes.h"
 #include "app/frmExceptDlg.h"
@@ -9,13 +10,22 @@
 #include "logger/QRepLogging.h"
 #include "logger/QRepLoggingChart.h"
 
+#include <QIcon>
 #include <QPointer>
 #include <memory>
 
 int main(int argc, char** argv) {
+  // Answered before the application object, which needs a display.
+  if (const auto lAction = tCommandLine::ActionOf(argc, argv);
+      lAction != tCommandLine::tAction::Run)
+    return tCommandLine::Answer(lAction);
+
   // Qt needs its application object before any window, the module objects included.
   tApplication lApp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Corvane"));
+  // The desktop file's name lets the task bar pair the window with the menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
 
   AppUtils = new tAppUtils();
   Resources();

@@ -10,6 +10,8 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi xdotool imagemagick poppler-utils
   fonts-dejavu-core ccache
+  file dpkg-dev librsvg2-bin groff-base desktop-file-utils appstream x11-utils python3-gi
+  gir1.2-glib-2.0
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
