@@ -144,17 +144,21 @@ tPressureUnit UnitFromK40Code(std::uint8_t pCode) {
   return lUnit;
 }
 
-QString UnitTextFromR70Code(std::uint8_t pCode) {
-  QString lText;
+bool FindUnitTextOfR70Code(std::uint8_t pCode, QString& pText) {
   bool lFound = false;
   // Bit 0 is the absolute marker of the range, not part of the unit.
   for (const tUnitCode& lRow : UnitCodeTable) {
     if ((lRow.R70Code & 0xFE) == (pCode & 0xFE)) {
-      lText = PressureUnitNames[lRow.Unit];
+      pText = PressureUnitNames[lRow.Unit];
       lFound = true;
     }
   }
-  if (!lFound) RaiseUnknownUnit(pCode);
+  return lFound;
+}
+
+QString UnitTextFromR70Code(std::uint8_t pCode) {
+  QString lText;
+  if (!FindUnitTextOfR70Code(pCode, lText)) RaiseUnknownUnit(pCode);
   return lText;
 }
 

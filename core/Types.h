@@ -132,6 +132,8 @@ tPressureUnit UnitFromK40Code(std::uint8_t pCode);
 // Unit text of an R70 range code; bit 0 (absolute marker) is ignored, the last matching row
 // wins. Unknown codes raise eError "Unknown Pressure Unit: <code in decimal>".
 QString UnitTextFromR70Code(std::uint8_t pCode);
+// The same without raising: false for an unknown code, pText then unchanged.
+bool FindUnitTextOfR70Code(std::uint8_t pCode, QString& pText);
 // Index of a unit text among the 39 unit texts (exact comparison, first match), -1 if none.
 int PressureUnitIndex(const QString& pUnitText);
 

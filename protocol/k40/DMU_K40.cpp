@@ -3,8 +3,7 @@
 #include "core/Utils.h"
 #include "core/Wait.h"
 #include "protocol/common/FrameCodec.h"
-
-#include <cmath>
+#include "protocol/k40/K40Values.h"
 
 namespace {
 
@@ -35,15 +34,6 @@ template <typename F> auto Wrapped(const QString& pPrefix, F&& pAction) -> declt
   } catch (const std::exception& e) {
     throw eError(pPrefix + QString::fromLocal8Bit(e.what()));
   }
-}
-
-float DecodeRange(const QByteArray& pData, bool pStart) {
-  const int b1 = quint8(pData[0]), b2 = quint8(pData[1]), b3 = quint8(pData[2]);
-  int mantissa = pStart ? b1 * 256 + (b2 & 0x7F) : b1 * 256 + b2;
-  if (pStart && (b2 & 0x80)) mantissa = -mantissa;
-  int exponent = b3 & 0x3F;
-  if (b3 & 0x40) exponent = -exponent;
-  return float(mantissa * std::pow(10.0, exponent));
 }
 
 } // namespace
@@ -119,10 +109,10 @@ void tDMU_K40::WaitLineTime(int pBytes) {
 
 void tDMU_K40::ReadRange(float& pMBA, float& pMBE, quint8& pUnit, tDruckKennung& pDruckkennung) {
   const QByteArray start = Transact(Cmd('M', 'A', 0x00), QByteArray(1, char(0x03)), 3, false);
-  pMBA = DecodeRange(start, true);
-  pDruckkennung = (quint8(start[2]) & 0x80) ? dkAbsolut : dkRelativ;
+  pMBA = K40Values::RangeValue(start, true);
+  pDruckkennung = K40Values::RangeKennung(start);
   const QByteArray end = Transact(Cmd('M', 'E', 0x00), QByteArray(1, char(0x04)), 3, false);
-  pMBE = DecodeRange(end, false);
+  pMBE = K40Values::RangeValue(end, false);
   pUnit = ReadEEPROM(81) & 0xF0;
 }
 
@@ -144,15 +134,14 @@ void tDMU_K40::WriteEEPROM(quint8 pAdr, quint8 pDat) {
 
 QString tDMU_K40::ReadIdent() {
   return Wrapped(QStringLiteral("Fehler beim Lesen der Kopfnummer: "), [&] {
-    // The instrument's characters are single bytes of the ANSI code page (Latin-1 here).
-    return QString::fromLatin1(Transact(Cmd('K', 'N', 0x00), QByteArray("K"), 4, false));
+    return K40Values::IdentText(Transact(Cmd('K', 'N', 0x00), QByteArray("K"), 4, false));
   });
 }
 
 QString tDMU_K40::ReadFirmwareRevision() {
   return Wrapped(QStringLiteral("Fehler beim Lesen der Firmware-Version: "), [&] {
     const quint8 b = quint8(Transact(Cmd('S', 'R', 0x00), QByteArray(1, char(0x01)), 2, false)[0]);
-    return QString::asprintf("%d.%.2d", b >> 4, b & 0x0F);
+    return K40Values::FirmwareText(b);
   });
 }
 

@@ -5,6 +5,7 @@
 #include "core/Utils.h"
 #include "core/Wait.h"
 #include "protocol/common/FrameCodec.h"
+#include "protocol/k40/K40Values.h"
 
 #include <QDate>
 #include <QLocale>
@@ -32,23 +33,6 @@ constexpr quint8 OperatingModeCodes[3] = {0xFF, 0xFE, 0xFD};
 
 QByteArray LiveCmd(const char* pName) {
   return QByteArray(pName, 2) + char(0x00);
-}
-
-double DecodePressure(const QByteArray& d) {
-  const int d1 = quint8(d[0]), d2 = quint8(d[1]), d3 = quint8(d[2]);
-  double magnitude = (d1 & 0x7F) * 256 + d2;
-  int exponent = (d3 & 0x38) >> 3;
-  if (d3 & 0x40) exponent = -exponent;
-  double value = magnitude;
-  for (int i = 0; i < std::abs(exponent); ++i)
-    value = exponent < 0 ? value / 10 : value * 10;
-  return (d1 & 0x80) ? -value : value;
-}
-
-double DecodeTemperature(const QByteArray& d) {
-  const int d1 = quint8(d[0]), d2 = quint8(d[1]);
-  const double value = ((d1 & 0xFE) * 256 + d2) / 2.0;
-  return (d1 & 0x01) ? -value : value;
 }
 
 } // namespace
@@ -256,20 +240,20 @@ void tDMU_K40ifc::ParseLiveReply(iComPort* pCP, quint16 pCount) {
   bool notify = true;
   switch (kind) {
   case 'P':
-    mDeviceInfo->SetPressureUnit(DecodePressure(data));
+    mDeviceInfo->SetPressureUnit(K40Values::Pressure(data));
     mDeviceInfo->SetPressureBar(mDeviceInfo->PressureUnit() * PressureUnitFactors[mPUnitType]);
     break;
   case 'X':
-    mDeviceInfo->SetPressureWerkUnit(DecodePressure(data));
+    mDeviceInfo->SetPressureWerkUnit(K40Values::Pressure(data));
     break;
   case 'T':
-    mDeviceInfo->SetTemperature(DecodeTemperature(data));
+    mDeviceInfo->SetTemperature(K40Values::Temperature(data));
     mLastTempTime = MonotonicMSecs();
     break;
   case 'k':
     mLastStatusTime = MonotonicMSecs();
-    notify = quint8(data[2]) != FStatusByte;
-    FStatusByte = quint8(data[2]);
+    notify = K40Values::Status(data) != FStatusByte;
+    FStatusByte = K40Values::Status(data);
     break;
   default:
     break;

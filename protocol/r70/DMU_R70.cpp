@@ -2,8 +2,8 @@
 
 #include "protocol/common/FrameCodec.h"
 #include "protocol/r70/DMU_R70DataLinkRS232.h"
+#include "protocol/r70/R70Values.h"
 
-#include <QtEndian>
 #include <exception>
 
 namespace {
@@ -80,17 +80,13 @@ void tDMU_R70::SoftwareReset() {
 }
 
 QString tDMU_R70::ReadFirmwareRevision() {
-  return Wrapped(QStringLiteral("Fehler beim Lesen der Firmware-Version: "), [&] {
-    const QByteArray data = Transfer("SRH", "sr", 2);
-    return QString::number(quint8(data[0])) + '.' + QString::number(quint8(data[1]));
-  });
+  return Wrapped(QStringLiteral("Fehler beim Lesen der Firmware-Version: "),
+                 [&] { return R70Values::FirmwareText(Transfer("SRH", "sr", 2)); });
 }
 
 QString tDMU_R70::ReadSerialDigits() {
   return Wrapped(QStringLiteral("Fehler beim Lesen der Seriennummer: "), [&] {
-    const QByteArray data = Transfer(Bytes({'K', 'N', 0x00}), "K", 4);
-    const qint32 digits = qFromLittleEndian<qint32>(data.constData());
-    return QString::asprintf("%.7d", digits);
+    return R70Values::SerialDigits(Transfer(Bytes({'K', 'N', 0x00}), "K", 4));
   });
 }
 
@@ -127,7 +123,8 @@ tR70ProductionDate tDMU_R70::ReadDateOfProduction() {
 
 double tDMU_R70::ReadAccuracy() {
   return Wrapped(QStringLiteral("Fehler beim Lesen der Genauigkeit: "), [&] {
-    return quint8(Transfer(Bytes({'G', 'K', 0x00}), Bytes({0x06, 0x00}), 1)[0]) / 200.0;
+    return R70Values::Accuracy(
+        quint8(Transfer(Bytes({'G', 'K', 0x00}), Bytes({0x06, 0x00}), 1)[0]));
   });
 }
 

@@ -7,6 +7,7 @@
 #include "core/Utils.h"
 #include "core/Wait.h"
 #include "protocol/common/FrameCodec.h"
+#include "protocol/r70/R70Values.h"
 
 #include <QDate>
 #include <QTimer>
@@ -325,8 +326,7 @@ void tDMU_R70ifc::LiveRx(iComPort* pCP, quint16 pCount) {
     break;
   case 't': {
     mLastTempTime = MonotonicMSecs();
-    const qint16 t = qint16(quint16(quint8(data[0])) << 8 | quint8(data[1]));
-    mDeviceInfo->SetTemperature(t * 0.0625);
+    mDeviceInfo->SetTemperature(R70Values::Temperature(data));
     break;
   }
   case 'u':
