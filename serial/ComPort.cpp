@@ -181,6 +181,10 @@ void TApdComPort::SendBytes(const QByteArray& pBytes) {
   // instead of raising an error on every request.
   if (!FOpen || !mPort || pBytes.isEmpty()) return;
   mPort->write(pBytes);
+  // QSerialPort only buffers here and writes on a later pass of the event loop; handing the
+  // bytes to the device now saves that pass on every request. What the device does not take
+  // at once is still written from the loop.
+  mPort->flush();
 }
 
 void TApdComPort::SendByte(quint8 pByte) {

@@ -68,6 +68,24 @@ TEST(ComPort, RequestSequenceLeavesThePortInExactlyThisOrder) {
   EXPECT_TRUE(lPort.Open());
 }
 
+// Every request would otherwise wait for the next pass of the event loop before it leaves.
+TEST(ComPort, SentBytesLeaveForTheDeviceAtOnce) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  lPort.SetOpen(true);
+  for (const QByteArray& lRequest : {QByteArray("PZ\0\x56\r", 5), QByteArray("TWH\x3E\r", 5)}) {
+    lPort.ClearReceive();
+    lPort.ClearTransmit();
+    lPort.SendBytes(lRequest);
+    EXPECT_EQ(lLine.Peer.ReadWithoutEvents(lRequest.size()), lRequest);
+  }
+  // The notification the port still gets for the written bytes changes nothing.
+  PumpFor(20);
+  EXPECT_EQ(lLine.Peer.ReadNow(), QByteArray());
+  EXPECT_TRUE(lPort.Open());
+}
+
 // A handler that raises must not leave the real port deaf: the error reaches the
 // application's report from the event loop, and the next bytes are notified as before.
 TEST(ComPort, AnErrorRaisedByTheHandlerIsReportedAndThePortKeepsNotifying) {
