@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -39,6 +40,11 @@ struct tTimedByte {
   // Every sleep would otherwise end up to 50 us late (the default timer slack): lateness of
   // the peer, not of the line or of the program.
   prctl(PR_SET_TIMERSLACK, 1UL);
+  // An instrument keeps its timing whatever else the machine runs; the peer stands for one,
+  // so it runs at a real-time priority where that is allowed (it only ever runs briefly).
+  sched_param realTime{};
+  realTime.sched_priority = 10;
+  sched_setscheduler(0, SCHED_FIFO, &realTime);
   const qint64 byteNs = pBaud > 0 ? 10'000'000'000LL / pBaud : 0;
   std::deque<tTimedByte> toInstrument, toProgram;
   qint64 rxFree = 0, txFree = 0;
@@ -135,6 +141,12 @@ tPtyCeiling MeasurePtyCeiling(const QString& pSlavePath, int pBaud, const QByteA
   cfsetispeed(&t, SpeedOf(pBaud));
   cfsetospeed(&t, SpeedOf(pBaud));
   tcsetattr(fd, TCSANOW, &t);
+  // What the peer still sends for an earlier program goes before the first request;
+  // otherwise every reply would be taken for the next request's.
+  for (pollfd p{fd, POLLIN, 0}; poll(&p, 1, 50) > 0; p.revents = 0) {
+    char buf[64];
+    if (read(fd, buf, sizeof buf) <= 0) break;
+  }
   tcflush(fd, TCIOFLUSH);
   const qint64 lineNs = qint64(pFrame.size() + pReplyBytes) * 10'000'000'000LL / pBaud;
   std::vector<qint64> excess;
