@@ -1,9 +1,13 @@
 // Measures the K40 stack against the simulator paced at 9600 bit/s:
 //  - live values accepted per second as a ratio to the line's limit for the "PZ" exchange
-//    (5 request + 6 reply bytes, 10 bit times each);
+//    (5 request + 6 reply bytes, 10 bit times each), and per exchange the medians of the
+//    program's time from a complete reply to the next request and of how much later than
+//    the line allows the reply came;
 //  - the process's CPU share while a transaction waits out its 1500 ms time-out, and while
 //    the live loop runs.
-// Both in-process (simulated port) and over a pseudo-terminal through the real port class.
+// Both in-process (simulated port) and over a pseudo-terminal through the real port class;
+// the pty row is followed by the same pty and peer with a bare write-and-read client, what
+// the pty and the peer allow on this machine in this run.
 // Usage: bench_k40 [seconds per live run, default 5] [pace of the forked pty peer, 9600]
 //                  [corvane-sim k40p link] [corvane-sim --silent link]
 // (bench/k40/run-bench.sh starts the two corvane-sim instruments.)
