@@ -119,6 +119,16 @@ ratio_row() { # bench log, baud → "ratio x (y/s of z/s)"
   echo "$line" | sed -E 's/.* ([0-9.]+)\/s +limit +([0-9.]+)\/s +ratio +([0-9.]+).*/\3 (\1\/s of \2\/s)/'
 }
 
+# A pty row of bench_r70 ("pty, ..." then its ceiling line) → "ratio (ceiling c)".
+pty_row() { # bench log, baud
+  local f="$results/$1"
+  [ -f "$f" ] || { echo "n/a (no $1)"; return; }
+  local rate ceiling
+  rate="$(grep -E -m1 "^pty, .* $2 .*ratio" "$f" | sed -E 's/.*ratio +([0-9.]+).*/\1/')"
+  ceiling="$(grep -E -m1 "^pty ceiling.* $2 +ratio" "$f" | sed -E 's/.*ratio +([0-9.]+).*/\1/')"
+  [ -n "$rate" ] && echo "$rate (bare client on the same pty: ${ceiling:-n/a})" || echo "n/a"
+}
+
 row() { printf '| %-52s | %-44s |\n' "$1" "$2"; }
 echo
 row "Figure" "Value"
@@ -126,6 +136,13 @@ row "----------------------------------------------------" "--------------------
 row "Live-value rate K40 family, 9600 bit/s (ratio to line)" "$(ratio_row bench_k40.log 9600)"
 row "Live-value rate R70 family, 9600 bit/s (ratio to line)" "$(ratio_row bench_r70.log 9600)"
 row "Live-value rate R70 family, 115200 bit/s (ratio)" "$(ratio_row bench_r70.log 115200)"
+row "K40 live rate over a pty, 9600 bit/s (ratio)" "$(pick bench_k40.log '^pty +live rate' 's/.*live rate ([0-9.]+) .*/\1/') (bare client on the same pty: $(pick bench_k40.log '^pty ceiling' 's/.*live rate ([0-9.]+) .*/\1/'))"
+row "R70 live rate over a pty, 9600 bit/s (ratio)" "$(pty_row bench_r70.log 9600)"
+row "R70 live rate over a pty, 115200 bit/s (ratio)" "$(pty_row bench_r70.log 115200)"
+row "R70 exchanges/s in-process, unpaced" "$(pick bench_r70.log '^in-process, unpaced' 's/.*unpaced: ([0-9]+ exchanges\/s, [0-9.]+ us).*/\1 each/')"
+row "Program's reply to next request, K40 (pty, median)" "$(grep -E -A1 '^pty +live rate' "$results/bench_k40.log" 2>/dev/null | sed -n -E 's/.*next request ([0-9]+ us).*/\1/p' | head -1)"
+row "Program's reply to next request, R70 (pty, median)" "$(pick bench_r70.log '^pty, .* 9600 .*ratio' 's/.*reply->request +([0-9]+ us).*/\1/')"
+row "CPU share while an R70 transfer waits out 500 ms" "$(pick bench_r70.log 'wait out the 500 ms' 's/.*time-out: ([0-9.]+ %).*/\1/')"
 row "CPU share idle, 4 instruments connected" "$(pick bench_soak.log 'connected and idle' 's/.*: //')"
 row "Logger tick, 10 k samples" "$(pick bench_logger.log 'tick, .* 10000 samples' 's/.*: +//')"
 row "Logger tick, 1 M samples" "$(pick bench_logger.log 'tick, .* 1000000 samples' 's/.*: +//')"

@@ -18,6 +18,10 @@ void SetWallClock(tWallClock pClock) {
   WallClock() = std::move(pClock);
 }
 
+bool SystemWallClock() {
+  return !WallClock();
+}
+
 QDateTime WallClockNow() {
   return WallClock() ? WallClock()() : QDateTime::currentDateTime();
 }

@@ -14,6 +14,8 @@ std::int64_t MonotonicMSecs();
 using tWallClock = std::function<QDateTime()>;
 void SetWallClock(tWallClock pClock);
 QDateTime WallClockNow();
+// True while no test clock is installed.
+bool SystemWallClock();
 
 // The monotonic clock in days, for code that measures durations in date-time units.
 inline double MonotonicDays() {

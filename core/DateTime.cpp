@@ -2,7 +2,10 @@
 
 #include "core/Clock.h"
 
+#include <atomic>
 #include <cmath>
+#include <ctime>
+#include <limits>
 
 namespace {
 const QDate& BaseDate() {
@@ -31,7 +34,26 @@ tDateTime Combine(qint64 pDays, qint64 pMSecOfDay) {
 } // namespace
 
 tDateTime NowDateTime() {
-  return FromQDateTime(WallClockNow());
+  if (!SystemWallClock()) return FromQDateTime(WallClockNow());
+  // Every live value is stamped, twice. QDateTime re-reads the time-zone file on every local
+  // conversion (about 10 us each); the C library's conversion uses the zone as last read,
+  // and the zone is read again once a second, so a changed zone shows within a second.
+  static std::atomic<std::int64_t> sZoneRead{std::numeric_limits<std::int64_t>::min()};
+  const std::int64_t lNowMs = MonotonicMSecs();
+  const std::int64_t lZoneRead = sZoneRead.load(std::memory_order_relaxed);
+  if (lZoneRead == std::numeric_limits<std::int64_t>::min() || lNowMs - lZoneRead >= 1000) {
+    tzset();
+    sZoneRead.store(lNowMs, std::memory_order_relaxed);
+  }
+  timespec lNow{};
+  clock_gettime(CLOCK_REALTIME, &lNow);
+  tm lLocal{};
+  localtime_r(&lNow.tv_sec, &lLocal);
+  const QDate lDate(lLocal.tm_year + 1900, lLocal.tm_mon + 1, lLocal.tm_mday);
+  const qint64 lMSecOfDay =
+      ((lLocal.tm_hour * 60LL + lLocal.tm_min) * 60LL + lLocal.tm_sec) * 1000LL +
+      lNow.tv_nsec / 1'000'000;
+  return Combine(BaseDate().daysTo(lDate), lMSecOfDay);
 }
 
 tDateTime TimeOfDayNow() {

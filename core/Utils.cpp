@@ -8,7 +8,6 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -129,9 +128,7 @@ void Delay(double pMSec, bool pKeepResponsive) {
     // Block in the event loop until the polled stretch: any event (serial data, input, a
     // timer) is handled at once meanwhile.
     const double lWait = pMSec - cPollMSec;
-    if (lWait > 0)
-      WaitUntil({}, static_cast<std::int64_t>(lWait),
-                static_cast<int>(std::clamp(lWait, 1.0, 1000.0)));
+    if (lWait > 0) WaitUntil({}, static_cast<std::int64_t>(lWait));
   } else if (!pKeepResponsive) {
     // Nothing has to run meanwhile: sleep until shortly before the end.
     while (pMSec - lElapsed() > 2.0) {

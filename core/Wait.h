@@ -7,6 +7,7 @@
 #include <functional>
 
 // Runs the event loop until pDone() holds or pTimeoutMs have passed; pDone is asked after
-// every pass. pGuardMs bounds how long one pass may block, and so how late the deadline is
-// seen. True when pDone() held.
-bool WaitUntil(const std::function<bool()>& pDone, std::int64_t pTimeoutMs, int pGuardMs = 1);
+// every pass. A pass blocks until something happens or the deadline comes, so pDone must
+// depend only on what the loop's events change (received bytes, flags set by handlers).
+// True when pDone() held.
+bool WaitUntil(const std::function<bool()>& pDone, std::int64_t pTimeoutMs);

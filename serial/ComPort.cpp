@@ -166,7 +166,24 @@ void TApdComPort::SendBytes(const QByteArray& pBytes) {
   // Bytes for a closed port are dropped: after a lost device the layers time out once
   // instead of raising an error on every request.
   if (!FOpen || !mPort || pBytes.isEmpty()) return;
-  mPort->write(pBytes);
+  // QSerialPort only buffers a write and hands it to the device from a write notifier on a
+  // later pass of the event loop: tens of microseconds on every request. With nothing of
+  // its own waiting, the bytes go to the device at once; what the device does not take, and
+  // an error, go through QSerialPort, which reports a lost device from the loop as before.
+  qsizetype lDone = 0;
+  if (mPort->bytesToWrite() == 0) {
+    while (lDone < pBytes.size()) {
+      const ssize_t lWritten =
+          ::write(mPort->handle(), pBytes.constData() + lDone, size_t(pBytes.size() - lDone));
+      if (lWritten > 0)
+        lDone += lWritten;
+      else if (lWritten < 0 && errno == EINTR)
+        continue;
+      else
+        break;
+    }
+  }
+  if (lDone < pBytes.size()) mPort->write(pBytes.constData() + lDone, pBytes.size() - lDone);
 }
 
 void TApdComPort::SendByte(quint8 pByte) {

@@ -1,14 +1,20 @@
 // Measures the K40 stack against the simulator paced at 9600 bit/s:
 //  - live values accepted per second as a ratio to the line's limit for the "PZ" exchange
-//    (5 request + 6 reply bytes, 10 bit times each);
+//    (5 request + 6 reply bytes, 10 bit times each), and per exchange the medians of the
+//    program's time from a complete reply to the next request and of how much later than
+//    the line allows the reply came;
 //  - the process's CPU share while a transaction waits out its 1500 ms time-out, and while
 //    the live loop runs.
-// Both in-process (simulated port) and over a pseudo-terminal through the real port class.
+// Both in-process (simulated port) and over a pseudo-terminal through the real port class;
+// the pty row is followed by the same pty and peer with a bare write-and-read client, what
+// the pty and the peer allow on this machine in this run.
 // Usage: bench_k40 [seconds per live run, default 5] [pace of the forked pty peer, 9600]
 //                  [corvane-sim k40p link] [corvane-sim --silent link]
 // (bench/k40/run-bench.sh starts the two corvane-sim instruments.)
-#include "PacedPtyPeer.h"
+#include "bench/common/ExchangeMeter.h"
+#include "bench/common/PacedPtyPeer.h"
 #include "core/IniFile.h"
+#include "protocol/common/FrameCodec.h"
 #include "protocol/k40/DMU_K40ifc.h"
 #include "serial/ComPort.h"
 #include "serial/PortMap.h"
@@ -25,7 +31,10 @@
 
 namespace {
 
-constexpr double cLineLimit = 9600.0 / ((5 + 6) * 10); // "PZ" exchanges per second
+// "PZ" exchanges per second the line allows (5 request and 6 reply bytes, 10 bits each).
+double LineLimit(int pBaud) {
+  return pBaud / ((5 + 6) * 10.0);
+}
 
 double CpuSeconds() {
   rusage u{};
@@ -43,70 +52,15 @@ void Pump(int pMs) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// Forwards to a port and counts the requests sent through it.
-class tCountingPort : public iComPort {
-public:
-  explicit tCountingPort(std::unique_ptr<iComPort> pPort) : mPort(std::move(pPort)) {}
-  bool AutoOpen() const override { return mPort->AutoOpen(); }
-  void SetAutoOpen(bool p) override { mPort->SetAutoOpen(p); }
-  quint16 ComNumber() const override { return mPort->ComNumber(); }
-  void SetComNumber(qint64 p) override { mPort->SetComNumber(p); }
-  int Baud() const override { return mPort->Baud(); }
-  void SetBaud(int p) override { mPort->SetBaud(p); }
-  bool RTS() const override { return mPort->RTS(); }
-  void SetRTS(bool p) override { mPort->SetRTS(p); }
-  bool DTR() const override { return mPort->DTR(); }
-  void SetDTR(bool p) override { mPort->SetDTR(p); }
-  bool Open() const override { return mPort->Open(); }
-  void SetOpen(bool p) override { mPort->SetOpen(p); }
-  TTriggerAvailEvent OnTriggerAvail() const override { return mHandler; }
-  void SetOnTriggerAvail(TTriggerAvailEvent p) override {
-    mHandler = std::move(p);
-    if (!mHandler) return mPort->SetOnTriggerAvail({});
-    mPort->SetOnTriggerAvail([this](iComPort* pCP, quint16 pCount) {
-      mLastRead = Clock().nsecsElapsed();
-      const TTriggerAvailEvent h = mHandler;
-      h(pCP, pCount);
-    });
-  }
-  void ClearReceive() override { mPort->ClearReceive(); }
-  void ClearTransmit() override { mPort->ClearTransmit(); }
-  void SendBytes(const QByteArray& p) override {
-    const qint64 now = Clock().nsecsElapsed();
-    if (mLastRead > 0 && mLastSend > 0) {
-      ReplyNs += mLastRead - mLastSend;
-      TurnNs += now - mLastRead;
-      ++Turns;
-    }
-    mLastSend = now;
-    mLastRead = 0;
-    ++Requests;
-    mPort->SendBytes(p);
-  }
-  void SendByte(quint8 p) override { mPort->SendByte(p); }
-  quint8 ReadByte() override { return mPort->ReadByte(); }
-  static inline qint64 Requests = 0;
-  // Time from a request to the last byte of its reply, and from there to the next request.
-  static inline qint64 ReplyNs = 0, TurnNs = 0, Turns = 0;
-  static QElapsedTimer& Clock() {
-    static QElapsedTimer c;
-    if (!c.isValid()) c.start();
-    return c;
-  }
-
-private:
-  std::unique_ptr<iComPort> mPort;
-  qint64 mLastSend = 0, mLastRead = 0;
-  TTriggerAvailEvent mHandler;
-};
-
 struct tResult {
   double Ratio = 0;
   double LiveCpu = 0;
   double WaitCpu = 0;
   double WaitMs = 0;
-  double ReplyUs = 0; // request sent to last reply byte read
-  double TurnUs = 0;  // last reply byte read to next request sent
+  double ExcessUs = 0; // median: request sent to last reply byte read, less the line time
+  double TurnUs = 0;   // median: last reply byte read to next request sent
+  double PerSecond = 0;
+  int Baud = 9600; // the rate the peer paces at
 };
 
 // One instrument on a port made by pMakePort: live loop for pSeconds, then a silent
@@ -116,29 +70,27 @@ using tMakePort = std::function<std::unique_ptr<iComPort>()>;
 // pMakeWaitPort reaches an instrument that does not answer the read of cell 5 (after
 // pSilence(true), if given).
 tResult Run(const tMakePort& pMakePort, int pSeconds, const std::function<void(bool)>& pSilence,
-            const tMakePort& pMakeWaitPort = {}) {
+            const tMakePort& pMakeWaitPort = {}, int pPaceBaud = 9600) {
   tResult r;
+  r.Baud = pPaceBaud;
   tDeviceInfo info;
   info.SetDeviceType(dtK4xP);
-  auto ifc = std::make_unique<tDMU_K40ifc>(std::make_unique<tCountingPort>(pMakePort()));
+  auto log = std::make_shared<tExchangeLog>(pPaceBaud);
+  auto ifc = std::make_unique<tDMU_K40ifc>(std::make_unique<tMeteredPort>(pMakePort(), log));
   ifc->Initialize(&info);
   Pump(300); // past the start-up requests
-  const qint64 n0 = tCountingPort::Requests;
-  tCountingPort::ReplyNs = tCountingPort::TurnNs = tCountingPort::Turns = 0;
+  log->Reset();
   const double cpu0 = CpuSeconds();
   QElapsedTimer clock;
   clock.start();
   Pump(pSeconds * 1000);
   const double wall = clock.nsecsElapsed() / 1e9;
   const double cpu = CpuSeconds() - cpu0;
-  // Each request is sent once the previous reply was accepted; the last may be pending.
-  const qint64 answered = tCountingPort::Requests - n0 - 1;
-  r.Ratio = answered / wall / cLineLimit;
+  r.Ratio = log->LineRatio();
+  r.PerSecond = log->ExchangesPerSecond();
   r.LiveCpu = cpu / wall;
-  if (tCountingPort::Turns > 0) {
-    r.ReplyUs = tCountingPort::ReplyNs / 1e3 / tCountingPort::Turns;
-    r.TurnUs = tCountingPort::TurnNs / 1e3 / tCountingPort::Turns;
-  }
+  r.ExcessUs = log->MedianReplyExcessUs();
+  r.TurnUs = log->MedianReplyToRequestUs();
   ifc.reset();
 
   auto k40 = std::make_unique<tDMU_K40>(pMakeWaitPort ? pMakeWaitPort() : pMakePort());
@@ -163,11 +115,11 @@ tResult Run(const tMakePort& pMakePort, int pSeconds, const std::function<void(b
 void Print(const char* pName, const tResult& r) {
   std::printf("%-12s live rate %.3f of the line limit (%.1f/s of %.1f/s), CPU %.1f %% while "
               "polling, %.2f %% while waiting %.0f ms for a time-out\n",
-              pName, r.Ratio, r.Ratio * cLineLimit, cLineLimit, r.LiveCpu * 100, r.WaitCpu * 100,
-              r.WaitMs);
-  std::printf("%-12s per exchange: %.0f us request to reply, %.0f us reply to next request "
-              "(line: %.0f us)\n",
-              "", r.ReplyUs, r.TurnUs, 1e6 / cLineLimit);
+              pName, r.Ratio, r.Ratio * LineLimit(r.Baud), LineLimit(r.Baud), r.LiveCpu * 100,
+              r.WaitCpu * 100, r.WaitMs);
+  std::printf("%-12s per exchange (medians): reply %.0f us later than the line allows, "
+              "program's reply to next request %.0f us (line: %.0f us)\n",
+              "", r.ExcessUs, r.TurnUs, 1e6 / LineLimit(r.Baud));
 }
 
 } // namespace
@@ -214,8 +166,9 @@ int main(int argc, char** argv) {
           return port;
         },
         1, [&](bool pOn) { sim.IgnoreNextRequests(pOn ? 1'000'000 : 0); });
-    std::printf("unpaced      %.0f exchanges/s in-process, %.0f us each\n", r.Ratio * cLineLimit,
-                1e6 / (r.Ratio * cLineLimit));
+    std::printf("unpaced      %.0f exchanges/s in-process, %.0f us each, program's reply to "
+                "next request %.0f us (median)\n",
+                r.PerSecond, 1e6 / r.PerSecond, r.TurnUs);
   }
   if (!peer.Ok()) {
     std::printf("pty: no pseudo-terminal available\n");
@@ -233,8 +186,16 @@ int main(int argc, char** argv) {
         port->SetOpen(true);
         return port;
       },
-      seconds, [](bool) {});
+      seconds, [](bool) {}, {}, peerBaud);
   Print("pty", r);
+  // The same peer and pty with a client that does nothing but write and read: what the pty
+  // and the peer leave for any program.
+  const tPtyCeiling ceiling = MeasurePtyCeiling(
+      peer.SlavePath(), peerBaud, FrameCodec::Request(QByteArray("PZ\0", 3), false), 6, seconds);
+  std::printf("pty ceiling  live rate %.3f of the line limit for a bare write-and-read client "
+              "(reply %.0f us later than the line allows); the program reaches %.3f of it\n",
+              ceiling.Ratio, ceiling.MedianExcessUs,
+              ceiling.Ratio > 0 ? r.Ratio / ceiling.Ratio : 0);
 
   // Optionally the same over corvane-sim: a k40p link, and a --silent one for the wait.
   if (argc > 4) {

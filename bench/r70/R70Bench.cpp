@@ -1,11 +1,22 @@
-// Live-value rate of the R70 device interface against simulated instruments paced at the
-// line rate, as a ratio to what the line allows for the "PZ" exchange, and the CPU share of
-// the process while a transfer waits out its time-out and while the live loop polls.
+// The R70 device interface's live exchange against simulated instruments: how much of the
+// line's limit it uses (line time of the answered exchanges against the wall time, so the
+// status and temperature exchanges count at their own length), the program's own time from
+// a complete reply to its next request, and the CPU share of the process while the live
+// loop polls and while a transfer waits out its time-out.
+//
+// Every paced row is followed by its ceiling, measured in the same run on the same line: a
+// client that does nothing but send the next request once a reply is complete. Over the
+// pty that shows what the pty and the peer leave for any program on this machine; in
+// process it shows what the simulated port's millisecond timers leave. That port hands
+// bytes over up to 0.8 ms early while keeping the line's timing, so the in-process rows
+// hide the program's turnaround, and their "reply late" is the port's scheduling.
 //
 //   bench_r70 [seconds per run, default 5]
-#include "bench/r70/PtyLink.h"
+#include "bench/common/ExchangeMeter.h"
+#include "bench/common/PacedPtyPeer.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
+#include "protocol/common/FrameCodec.h"
 #include "protocol/r70/DMU_R70.h"
 #include "protocol/r70/DMU_R70ifc.h"
 #include "serial/ComPort.h"
@@ -28,7 +39,12 @@
 namespace {
 
 // "PZ", 0x00, checksum, 0x0D out; "P", four bytes, one byte, checksum, 0x0D back.
-constexpr int cPzExchangeBytes = 5 + 8;
+constexpr int cPzRequestBytes = 5;
+constexpr int cPzReplyBytes = 8;
+
+double LineLimit(int pBaud) {
+  return pBaud / ((cPzRequestBytes + cPzReplyBytes) * 10.0);
+}
 
 double CpuSeconds() {
   rusage u{};
@@ -46,46 +62,79 @@ void RunEventsFor(int pMs) {
 }
 
 struct tLiveFigures {
-  double PerSecond = 0;
-  double Ratio = 0;
+  double Ratio = 0;     // of the line's limit
+  double PerSecond = 0; // exchanges answered per second
+  double TurnUs = 0;    // median: complete reply to next request
+  double ExcessUs = 0;  // median: reply's last byte later than the line allows
   double CpuShare = 0;
 };
 
-// Counts accepted pressure replies while the live loop runs for pSeconds.
+// Runs the live exchange on pPort for pSeconds.
 tLiveFigures MeasureLive(std::unique_ptr<iComPort> pPort, int pBaud, int pSeconds) {
+  auto log = std::make_shared<tExchangeLog>(pBaud);
   tDeviceInfo info;
-  tDMU_R70ifc ifc(std::move(pPort), false);
+  tDMU_R70ifc ifc(std::make_unique<tMeteredPort>(std::move(pPort), log), false);
   ifc.Initialize(&info);
   RunEventsFor(1200); // past the first status and temperature requests
-  qint64 pressures = 0;
-  tDateTime last = info.LastPressureTime();
-  ifc.SetOnNewValue([&] {
-    if (info.LastPressureTime() != last) {
-      last = info.LastPressureTime();
-      ++pressures;
-    }
-  });
-  QElapsedTimer wall;
+  log->Reset();
   const double cpu0 = CpuSeconds();
-  wall.start();
   RunEventsFor(pSeconds * 1000);
-  const double seconds = wall.nsecsElapsed() / 1e9;
   tLiveFigures f;
-  f.PerSecond = pressures / seconds;
-  f.Ratio = f.PerSecond / (pBaud / (cPzExchangeBytes * 10.0));
-  f.CpuShare = (CpuSeconds() - cpu0) / seconds;
+  f.Ratio = log->LineRatio();
+  f.PerSecond = log->ExchangesPerSecond();
+  f.TurnUs = log->MedianReplyToRequestUs();
+  f.ExcessUs = log->MedianReplyExcessUs();
+  f.CpuShare = (CpuSeconds() - cpu0) / log->WallSeconds();
   return f;
 }
 
-std::unique_ptr<iComPort> SimPortFor(tSimR70& pSim, int pBaud) {
+std::unique_ptr<iComPort> SimPortFor(tSimR70& pSim, int pBaud, bool pPaced = true) {
   auto port = std::make_unique<tSimPort>(&pSim);
   tSimFaults faults;
-  faults.PaceAtBaud = true;
+  faults.PaceAtBaud = pPaced;
   port->SetFaults(faults);
   port->SetBaud(pBaud);
   port->SetOpen(true);
   return port;
 }
+
+// What the simulated port and this process's event loop allow by themselves: a client that
+// sends the next "PZ" request from the notification that completes a reply.
+double MeasureSimCeiling(int pBaud, int pSeconds) {
+  tSimR70 sim(tSimR70::tModel::R7x, pBaud);
+  auto log = std::make_shared<tExchangeLog>(pBaud);
+  tMeteredPort port(SimPortFor(sim, pBaud), log);
+  const QByteArray request = FrameCodec::Request(QByteArray("PZ\0", 3), false);
+  int received = 0;
+  port.SetOnTriggerAvail([&](iComPort* pCP, quint16 pCount) {
+    for (quint16 i = 0; i < pCount; ++i)
+      pCP->ReadByte();
+    received += pCount;
+    if (received < cPzReplyBytes) return;
+    received = 0;
+    pCP->SendBytes(request);
+  });
+  port.SendBytes(request);
+  RunEventsFor(300);
+  log->Reset();
+  RunEventsFor(pSeconds * 1000);
+  return log->LineRatio();
+}
+
+// The real port class on a device path, through a port map of its own.
+struct tRealPort {
+  QTemporaryDir Dir;
+  tIniFile Ini{Dir.filePath("Corvane.ini")};
+  tPortMap Map{Ini};
+  std::unique_ptr<iComPort> Open(const QString& pPath, int pBaud) {
+    Map.SetEntry(9, pPath);
+    auto port = std::make_unique<TApdComPort>(&Map);
+    port->SetComNumber(9);
+    port->SetBaud(pBaud);
+    port->SetOpen(true);
+    return port;
+  }
+};
 
 // CPU share while transfers wait out their 500 ms time-out against a silent instrument.
 double MeasureTimeoutWait(int pSeconds) {
@@ -135,35 +184,51 @@ bool MeasureWithTool(int pBaud, int pSeconds, tLiveFigures& pFigures) {
   while (!QFileInfo(link).isSymLink() && !started.hasExpired())
     RunEventsFor(20);
   if (!QFileInfo(link).isSymLink()) return false;
-  tIniFile ini(dir.filePath("Corvane.ini"));
-  tPortMap map(ini);
-  map.SetEntry(9, link);
-  auto port = std::make_unique<TApdComPort>(&map);
-  port->SetComNumber(9);
-  port->SetBaud(pBaud);
-  port->SetOpen(true);
-  pFigures = MeasureLive(std::move(port), pBaud, pSeconds);
+  tRealPort real;
+  pFigures = MeasureLive(real.Open(link, pBaud), pBaud, pSeconds);
   simulator.terminate();
   simulator.waitForFinished(5000);
   return true;
 }
 
 void Print(const char* pWhat, int pBaud, const tLiveFigures& pF) {
-  std::printf("%-34s %6d  %8.1f/s  limit %7.1f/s  ratio %5.3f  cpu %5.1f %%\n", pWhat, pBaud,
-              pF.PerSecond, pBaud / (cPzExchangeBytes * 10.0), pF.Ratio, pF.CpuShare * 100);
+  std::printf("%-34s %6d  %8.1f/s  limit %7.1f/s  ratio %5.3f  cpu %5.1f %%  "
+              "reply->request %3.0f us  reply late %4.0f us\n",
+              pWhat, pBaud, pF.Ratio * LineLimit(pBaud), LineLimit(pBaud), pF.Ratio,
+              pF.CpuShare * 100, pF.TurnUs, pF.ExcessUs);
+}
+
+tSimR70* PeerInstrument(int pBaud) {
+  auto* sim = new tSimR70(tSimR70::tModel::R7x, pBaud);
+  sim->SetLineBaud(pBaud);
+  return sim;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
   const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
-  std::printf("R70 live-value rate (\"PZ\" replies accepted per second against the line's "
-              "limit), %d s per run\n",
+  // The peers are forked before the application exists.
+  tPacedPtyPeer peer9600([] { return PeerInstrument(9600); }, 9600);
+  tPacedPtyPeer peer115200([] { return PeerInstrument(115200); }, 115200);
+  tPacedPtyPeer unpacedPeer([] { return PeerInstrument(9600); }, 0);
+  QCoreApplication app(argc, argv);
+  std::printf("R70 live exchange: line time of the answered exchanges against the wall time "
+              "(ratio), %d s per run; medians per exchange of the program's time from a "
+              "complete reply to the next request and of how much later than the line allows "
+              "the reply's last byte came\n",
               seconds);
   for (int baud : {9600, 115200}) {
     tSimR70 sim(tSimR70::tModel::R7x, baud);
-    Print("in-process simulated port", baud, MeasureLive(SimPortFor(sim, baud), baud, seconds));
+    const tLiveFigures f = MeasureLive(SimPortFor(sim, baud), baud, seconds);
+    Print("in-process simulated port", baud, f);
+    // The simulated port hands bytes over by millisecond timers of this very process, so its
+    // own pace depends on how promptly the process wakes; this is its ceiling in this run.
+    const double ceiling = MeasureSimCeiling(baud, seconds);
+    std::printf("%-34s %6d  ratio %5.3f for a client that answers from the notification; "
+                "the program reaches %.3f of it\n",
+                "in-process ceiling, same port", baud, ceiling,
+                ceiling > 0 ? f.Ratio / ceiling : 0);
   }
   for (int baud : {9600, 115200}) {
     tLiveFigures f;
@@ -172,39 +237,40 @@ int main(int argc, char** argv) {
     else
       std::printf("corvane-sim not found next to the build; row skipped\n");
   }
-  for (int baud : {9600, 115200}) {
-    tSimR70 sim(tSimR70::tModel::R7x, baud);
-    r70test::tPtyInstrumentServer server(&sim, true);
-    if (!server.Ok()) {
+  for (tPacedPtyPeer* peer : {&peer9600, &peer115200}) {
+    const int baud = peer == &peer9600 ? 9600 : 115200;
+    if (!peer->Ok()) {
       std::printf("pseudo-terminal: openpty failed\n");
       break;
     }
-    auto port = std::make_unique<r70test::tPtyTestPort>(server.Path());
-    port->SetBaud(baud);
-    port->SetOpen(true);
-    Print("pty, microsecond-paced server", baud, MeasureLive(std::move(port), baud, seconds));
+    tRealPort real;
+    const tLiveFigures f = MeasureLive(real.Open(peer->SlavePath(), baud), baud, seconds);
+    Print("pty, us-paced peer, real port class", baud, f);
+    // The same peer and pty with a client that does nothing but write and read: what the
+    // pty and the peer leave for any program.
+    const tPtyCeiling c = MeasurePtyCeiling(peer->SlavePath(), baud,
+                                            FrameCodec::Request(QByteArray("PZ\0", 3), false),
+                                            cPzReplyBytes, seconds);
+    std::printf("%-34s %6d  ratio %5.3f for a bare write-and-read client (reply late %.0f us); "
+                "the program reaches %.3f of it\n",
+                "pty ceiling, same peer", baud, c.Ratio, c.MedianExcessUs,
+                c.Ratio > 0 ? f.Ratio / c.Ratio : 0);
   }
   {
     // Unpaced in-process: the program's and the model's turnaround alone, no line time.
     tSimR70 sim(tSimR70::tModel::R7x);
-    auto port = std::make_unique<tSimPort>(&sim);
-    tSimFaults faults;
-    faults.PaceAtBaud = false;
-    port->SetFaults(faults);
-    port->SetOpen(true);
-    const tLiveFigures f = MeasureLive(std::move(port), 9600, seconds);
-    std::printf("in-process, unpaced: %.0f exchanges/s, %.0f us per exchange, cpu %.1f %%\n",
-                f.PerSecond, 1e6 / f.PerSecond, f.CpuShare * 100);
+    const tLiveFigures f = MeasureLive(SimPortFor(sim, 9600, false), 9600, seconds);
+    std::printf("in-process, unpaced: %.0f exchanges/s, %.1f us per exchange, reply->request "
+                "%.1f us, cpu %.1f %%\n",
+                f.PerSecond, 1e6 / f.PerSecond, f.TurnUs, f.CpuShare * 100);
   }
-  {
-    // Unpaced: what the software alone costs per exchange, without any line time.
-    tSimR70 sim(tSimR70::tModel::R7x);
-    r70test::tPtyInstrumentServer server(&sim, false);
-    auto port = std::make_unique<r70test::tPtyTestPort>(server.Path());
-    port->SetOpen(true);
-    const tLiveFigures f = MeasureLive(std::move(port), 9600, seconds);
-    std::printf("pseudo-terminal, unpaced: %.0f exchanges/s, %.0f us per exchange, cpu %.1f %%\n",
-                f.PerSecond, 1e6 / f.PerSecond, f.CpuShare * 100);
+  if (unpacedPeer.Ok()) {
+    // Unpaced over the pty: the software and the operating system's tty layer.
+    tRealPort real;
+    const tLiveFigures f = MeasureLive(real.Open(unpacedPeer.SlavePath(), 9600), 9600, seconds);
+    std::printf("pseudo-terminal, unpaced: %.0f exchanges/s, %.1f us per exchange, "
+                "reply->request %.1f us, cpu %.1f %%\n",
+                f.PerSecond, 1e6 / f.PerSecond, f.TurnUs, f.CpuShare * 100);
   }
   const double errorCost = ErrorCost();
   const double waitShare = MeasureTimeoutWait(seconds);

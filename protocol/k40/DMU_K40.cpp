@@ -92,7 +92,7 @@ QByteArray tDMU_K40::Transact(const QByteArray& pCmd, const QByteArray& pPrefix,
     reply = pAtEnd ? mReceived.right(total) : mReceived;
     return complete && reply.startsWith(pPrefix);
   };
-  const bool done = WaitUntil(arrived, cReplyTimeoutMs, cGuardMs);
+  const bool done = WaitUntil(arrived, cReplyTimeoutMs);
   if (!*alive || mAborted) throw eError(QString::fromUtf8(cReleasedText));
   if (!done) throw eError(QStringLiteral("Timeout!"));
   if (pDataLength == -2) return QByteArray();

@@ -43,8 +43,6 @@ public:
 
   // Reply time-out of every transaction.
   static constexpr quint32 cReplyTimeoutMs = 1500;
-  // Longest block in the event loop while waiting for a reply.
-  static constexpr int cGuardMs = 5;
   // Raised when the object was destroyed while one of its transactions waited.
   static const char* const cReleasedText;
 

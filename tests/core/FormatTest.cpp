@@ -2,7 +2,11 @@
 #include "core/DateTime.h"
 
 #include "LocaleGuard.h"
+#include "support/WaitFor.h"
 
+#include <QScopeGuard>
+#include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
 
 TEST(FormatNumbers, GeneralFormWithFifteenDigits) {
@@ -137,6 +141,37 @@ TEST(DateTimeValue, DaysSince1899WithTimeAsFraction) {
   EXPECT_EQ(ToQDateTime(2.0 - 1e-10), QDateTime(QDate(1900, 1, 1), QTime(0, 0)));
   EXPECT_EQ(MilliSecondsBetween(lValue, lValue + 1500 / MSecsPerDay), 1500);
   EXPECT_EQ(MilliSecondsBetween(-1.25, 0.5), 18 * 3600 * 1000 + 12 * 3600 * 1000);
+}
+
+// The stamp of every live value: the local wall-clock time, also in a zone with a 45-minute
+// offset and one with daylight saving, and a zone changed while the program runs shows
+// within about a second without anything else reading it.
+TEST(DateTimeValue, NowIsTheLocalWallClockTime) {
+  const QByteArray lZoneBefore = qgetenv("TZ");
+  const auto lRestore = qScopeGuard([&] {
+    if (lZoneBefore.isNull())
+      qunsetenv("TZ");
+    else
+      qputenv("TZ", lZoneBefore);
+    tzset();
+  });
+  for (const char* lZone : {"UTC", "Asia/Kathmandu", "America/New_York", "Europe/Berlin"}) {
+    qputenv("TZ", lZone);
+    tzset();
+    const tDateTime lExpected = FromQDateTime(QDateTime::currentDateTime());
+    EXPECT_NEAR(NowDateTime(), lExpected, 100 / MSecsPerDay) << lZone;
+  }
+  // Kathmandu keeps +05:45 all year; the expected value is made without any zone lookup.
+  const auto lKathmandu = [] {
+    const QDateTime lShifted = QDateTime::currentDateTimeUtc().addSecs(5 * 3600 + 45 * 60);
+    return FromQDate(lShifted.date()) + FromQTime(lShifted.time());
+  };
+  qputenv("TZ", "UTC");
+  tzset();
+  ASSERT_NEAR(NowDateTime(), FromQDateTime(QDateTime::currentDateTimeUtc()), 100 / MSecsPerDay);
+  qputenv("TZ", "Asia/Kathmandu");
+  EXPECT_TRUE(
+      WaitFor([&] { return std::abs(NowDateTime() - lKathmandu()) < 100 / MSecsPerDay; }, 2000));
 }
 
 TEST(DateTimeValue, NowAndTimeOfDayAgree) {

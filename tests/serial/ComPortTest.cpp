@@ -68,6 +68,24 @@ TEST(ComPort, RequestSequenceLeavesThePortInExactlyThisOrder) {
   EXPECT_TRUE(lPort.Open());
 }
 
+// Every request would otherwise wait for the next pass of the event loop before it leaves.
+TEST(ComPort, SentBytesLeaveForTheDeviceAtOnce) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  lPort.SetOpen(true);
+  for (const QByteArray& lRequest : {QByteArray("PZ\0\x56\r", 5), QByteArray("TWH\x3E\r", 5)}) {
+    lPort.ClearReceive();
+    lPort.ClearTransmit();
+    lPort.SendBytes(lRequest);
+    EXPECT_EQ(lLine.Peer.ReadWithoutEvents(lRequest.size()), lRequest);
+  }
+  // Nothing of them is written a second time from the loop.
+  PumpFor(20);
+  EXPECT_EQ(lLine.Peer.ReadNow(), QByteArray());
+  EXPECT_TRUE(lPort.Open());
+}
+
 // A handler that raises must not leave the real port deaf: the error reaches the
 // application's report from the event loop, and the next bytes are notified as before.
 TEST(ComPort, AnErrorRaisedByTheHandlerIsReportedAndThePortKeepsNotifying) {
@@ -218,6 +236,23 @@ TEST(ComPort, AVanishedDeviceClosesThePortAndIsReportedOnce) {
   lPort.SendBytes("after\r"); // dropped, no error
   lPort.SetOpen(false);
   EXPECT_THROW(lPort.SetOpen(true), EBadId); // the pty is gone with its master
+}
+
+// The request goes to the device at once; a device that has just gone is still reported
+// once, from the event loop and not from inside the send.
+TEST(ComPort, ARequestToADeviceThatJustVanishedIsReportedOnceFromTheLoop) {
+  tLine lLine;
+  TApdComPort lPort(&lLine.Map);
+  Configure(lPort, 9);
+  int lLost = 0;
+  lPort.OnLineLost = [&](iComPort*, const QString&) { ++lLost; };
+  lPort.SetOpen(true);
+  lLine.Peer.Close();
+  EXPECT_NO_THROW(lPort.SendBytes(QByteArray("PZ\0\x56\r", 5)));
+  EXPECT_EQ(lLost, 0);
+  ASSERT_TRUE(WaitFor([&] { return !lPort.Open(); }));
+  PumpFor(150);
+  EXPECT_EQ(lLost, 1);
 }
 
 TEST(ComPort, AHandlerMayReleaseItsPort) {

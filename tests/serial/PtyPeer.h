@@ -4,9 +4,11 @@
 #include "support/WaitFor.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -59,6 +61,17 @@ public:
           return lBytes.size() >= pCount;
         },
         pBoundMs);
+    return lBytes;
+  }
+  // Reads until pCount bytes have come or the bound has passed, without running the event
+  // loop: only what the port under test wrote by itself arrives.
+  QByteArray ReadWithoutEvents(int pCount, int pBoundMs = 2000) {
+    QByteArray lBytes;
+    QDeadlineTimer lDeadline(pBoundMs);
+    while (mMaster >= 0 && lBytes.size() < pCount && !lDeadline.hasExpired()) {
+      pollfd lWait{mMaster, POLLIN, 0};
+      if (poll(&lWait, 1, int(lDeadline.remainingTime())) > 0) lBytes += ReadNow();
+    }
     return lBytes;
   }
   // The output rate the program set on its side of the line, 0 when unknown.
