@@ -103,11 +103,11 @@ void tLogSeriesData::MinMax(std::size_t pFirst, std::size_t pEnd, double& pMin,
   }
   first /= Fanout;
   end /= Fanout;
+  // Aligned blocks of a level are whole entries of the next; the top level has fewer than
+  // Fanout entries, so its range ends at a boundary only when it is used up.
   for (std::size_t level = 0; first < end; ++level) {
     const tLevel& entries = mLevels[level];
-    // Without a level above, this one has fewer than Fanout entries: take them all.
-    const bool top = level + 1 == mLevels.size();
-    while (first < end && (top || first % Fanout != 0)) {
+    while (first < end && first % Fanout != 0) {
       take(entries[first].Min, entries[first].Max);
       ++first;
     }
