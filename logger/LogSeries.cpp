@@ -7,6 +7,8 @@ namespace {
 // Pixel positions far off the chart (a deep zoom into a long log) are held inside the range of
 // int before they are truncated to a pixel.
 constexpr double cMaxPixel = 1e9;
+// Interiors kept between drawings begin and end on boundaries of level-2 blocks.
+constexpr std::size_t cInnerAlign = tLogSeriesData::Fanout * tLogSeriesData::Fanout;
 } // namespace
 
 tLogSeries::tLogSeries(QCPAxis* pKeyAxis, QCPAxis* pValueAxis)
@@ -16,6 +18,11 @@ tLogSeries::tLogSeries(QCPAxis* pKeyAxis, QCPAxis* pValueAxis)
 }
 
 tLogSeries::~tLogSeries() = default;
+
+void tLogSeries::ShareData(const tLogSeries& pSource) {
+  mData = pSource.mData;
+  mInners.clear();
+}
 
 void tLogSeries::draw(QCPPainter* pPainter) {
   // The graph's own drawing with its fill, scatters and selection left out: the logger's
@@ -49,7 +56,13 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
   const double span = std::min(
       std::abs(keyAxis->coordToPixel(d.Key(begin)) - keyAxis->coordToPixel(d.Key(end - 1))),
       double(keyAxis->axisRect()->width()) + 2);
+  if (mInnersGeneration != d.Generation()) {
+    mInners.clear();
+    mInnersGeneration = d.Generation();
+  }
+  mNextInners.clear();
   if (!mAdaptiveSampling || double(end - begin) < int(2 * span + 2)) {
+    mInners.clear();
     result.reserve(int(end - begin));
     for (std::size_t i = begin; i < end; ++i)
       result.append(QCPGraphData(d.Key(i), d.Value(i)));
@@ -74,12 +87,19 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
   double start = intervalStart(d.Key(first));
   double epsilon = pixelWidth(start);
   double lastIntervalEnd = start;
+  // The points of the last interval: where the next one probably ends.
+  std::size_t width = 1;
+  std::size_t previous = 0;
+  bool envelope = true;
   for (;;) {
-    const std::size_t next = std::min(d.LowerBound(start + epsilon, first + 1), end);
+    const std::size_t next = std::min(d.LowerBound(start + epsilon, first + 1, first + width), end);
+    width = next - first;
+    // Beyond the lowest level only while interiors are not found among the kept ones.
+    d.Prefetch(next + 4 * width, envelope ? SIZE_MAX : 1);
     if (next - first >= 2) {
       double low = 0;
       double high = 0;
-      d.MinMax(first, next, low, high);
+      envelope = Extremes(first, next, previous, low, high);
       // Next to an empty pixel the line leaves from the interval's first and last value.
       if (lastIntervalEnd < start - epsilon)
         result.append(QCPGraphData(start + epsilon * 0.2, d.Value(first)));
@@ -96,5 +116,42 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
     start = intervalStart(d.Key(first));
     if (widthVaries) epsilon = pixelWidth(start);
   }
+  mInners.swap(mNextInners);
   return result;
+}
+
+bool tLogSeries::Extremes(std::size_t pFirst, std::size_t pEnd, std::size_t& pPrevious,
+                          double& pLow, double& pHigh) const {
+  const tLogSeriesData& d = *mData;
+  const std::size_t innerFirst = (pFirst + cInnerAlign - 1) / cInnerAlign * cInnerAlign;
+  const std::size_t innerEnd = pEnd / cInnerAlign * cInnerAlign;
+  if (innerFirst >= innerEnd) {
+    d.MinMax(pFirst, pEnd, pLow, pHigh);
+    return true;
+  }
+  while (pPrevious < mInners.size() && mInners[pPrevious].First < innerFirst)
+    ++pPrevious;
+  bool envelope = true;
+  if (pPrevious < mInners.size() && mInners[pPrevious].First == innerFirst &&
+      mInners[pPrevious].End == innerEnd) {
+    pLow = mInners[pPrevious].Low;
+    pHigh = mInners[pPrevious].High;
+    envelope = false;
+  } else {
+    d.MinMax(innerFirst, innerEnd, pLow, pHigh);
+  }
+  mNextInners.push_back(tInner{innerFirst, innerEnd, pLow, pHigh});
+  double low = 0;
+  double high = 0;
+  if (pFirst < innerFirst) {
+    d.MinMax(pFirst, innerFirst, low, high);
+    pLow = std::min(pLow, low);
+    pHigh = std::max(pHigh, high);
+  }
+  if (innerEnd < pEnd) {
+    d.MinMax(innerEnd, pEnd, low, high);
+    pLow = std::min(pLow, low);
+    pHigh = std::max(pHigh, high);
+  }
+  return envelope;
 }

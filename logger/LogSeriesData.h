@@ -12,6 +12,7 @@
 // line of the chart joins the points on both sides, and no block holds anything for the gap.
 #include "logger/ChunkedArray.h"
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class tLogSeriesData {
@@ -24,25 +25,41 @@ public:
   bool Append(double pKey, double pValue);
   void Clear();
 
-  std::size_t Count() const { return mValues.Size(); }
-  double Key(std::size_t pIndex) const { return mKeys[pIndex]; }
-  double Value(std::size_t pIndex) const { return mValues[pIndex]; }
+  std::size_t Count() const { return mPoints.Size(); }
+  // Changes when the points are cleared; points once stored never change otherwise.
+  std::uint64_t Generation() const { return mGeneration; }
+  double Key(std::size_t pIndex) const { return mPoints[pIndex].Key; }
+  double Value(std::size_t pIndex) const { return mPoints[pIndex].Value; }
   // Of all values; only meaningful while Count() > 0.
   double Min() const { return mMin; }
   double Max() const { return mMax; }
 
   // The first point from pFrom on whose key is not below pKey; Count() when there is none.
-  // Searches outward from pFrom, so the cost grows with the distance, not with the curve.
-  std::size_t LowerBound(double pKey, std::size_t pFrom = 0) const;
+  // Searches outward from pNear (the answer expected, e.g. one pixel's worth of points on), so
+  // the cost grows with the distance from it, not with the curve: points come at a steady
+  // rate, and the next pixel boundary is found in a probe or two, without a walk through
+  // memory.
+  std::size_t LowerBound(double pKey, std::size_t pFrom = 0, std::size_t pNear = 0) const;
   // The first point whose key is above pKey; Count() when there is none.
   std::size_t UpperBound(double pKey) const;
   // The smallest and largest value of the points pFirst .. pEnd - 1; pFirst < pEnd <= Count().
   void MinMax(std::size_t pFirst, std::size_t pEnd, double& pMin, double& pMax) const;
+  // Asks the processor to fetch what LowerBound and MinMax read for a range ending near pIndex,
+  // of the points and the lowest pLevels levels. Drawing reads a few scattered cache lines per
+  // pixel column from a log of hundreds of megabytes; fetched a few columns ahead, they arrive
+  // while the columns before are drawn.
+  void Prefetch(std::size_t pIndex, std::size_t pLevels) const;
 
   // Heap bytes held, capacity included; for the memory benchmark.
   std::size_t BytesUsed() const;
 
 private:
+  // Key and value side by side: a search for a pixel boundary and the values read beside it
+  // share their cache lines.
+  struct tPoint {
+    double Key;
+    double Value;
+  };
   struct tSpan {
     double Min;
     double Max;
@@ -50,11 +67,11 @@ private:
   using tLevel = tChunkedArray<tSpan, 1024>;
   void Summarise();
 
-  tChunkedArray<double> mKeys;
-  tChunkedArray<double> mValues;
+  tChunkedArray<tPoint, 2048> mPoints;
   // mLevels[0] is level 1: its entry i summarises points i * Fanout .. (i + 1) * Fanout - 1.
   // Only complete blocks have an entry.
   std::vector<tLevel> mLevels;
   double mMin = 0;
   double mMax = 0;
+  std::uint64_t mGeneration = 0;
 };

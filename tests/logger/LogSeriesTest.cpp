@@ -143,7 +143,10 @@ TEST(tLogSeriesData, EnvelopeAnswersFromThePointsItSummarisesAsItGrowsAndAfterCl
       const auto expected =
           std::size_t(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin());
       const std::size_t from = std::uniform_int_distribution<std::size_t>(0, expected)(random);
-      EXPECT_EQ(data.LowerBound(key, from), expected) << key << " from " << from;
+      // Searched from any guess, good or bad, on either side of the answer.
+      const std::size_t near = std::uniform_int_distribution<std::size_t>(0, count + 2)(random);
+      EXPECT_EQ(data.LowerBound(key, from, near), expected)
+          << key << " from " << from << " near " << near;
       EXPECT_EQ(data.UpperBound(key),
                 std::size_t(std::upper_bound(keys.begin(), keys.end(), key) - keys.begin()));
     }
@@ -217,6 +220,57 @@ TEST(tLogSeriesDrawing, EveryZoomDrawsPixelForPixelWhatTheGraphDrawsFromEveryPoi
   }
   twin.Show(first, last, true);
   EXPECT_TRUE(Raster(twin.Curve) == Raster(twin.Reference));
+}
+
+// A repaint a few points later reuses the last drawing's extremes; it must draw what a first
+// drawing of the same points draws, while the range grows with the points as in a live run,
+// stays zoomed, is zoomed into, and after the points were cleared.
+TEST(tLogSeriesDrawing, RepaintsAFewPointsLaterDrawWhatAFirstDrawingDraws) {
+  const std::vector<tPoint> points = NoisyLog(120000);
+  // Narrow, so that pixel columns hold several of the blocks whose extremes are kept.
+  QCustomPlot plot;
+  plot.resize(cWidth / 2, cHeight);
+  auto* live = new tLogSeries(plot.xAxis, plot.yAxis);
+  auto* first = new tLogSeries(plot.xAxis, plot.yAxis);
+  plot.toPixmap(cWidth / 2, cHeight); // lays the axes out
+  auto same = [&](const char* pWhat) {
+    first->ShareData(*live); // drops what it kept of earlier drawings
+    const QVector<QCPGraphData> expected = first->LineData();
+    const QVector<QCPGraphData> drawn = live->LineData();
+    ASSERT_EQ(drawn.size(), expected.size()) << pWhat;
+    for (int i = 0; i < drawn.size(); ++i) {
+      ASSERT_EQ(drawn[i].key, expected[i].key) << pWhat << " point " << i;
+      ASSERT_EQ(drawn[i].value, expected[i].value) << pWhat << " point " << i;
+    }
+  };
+  std::size_t added = 0;
+  auto append = [&](std::size_t pCount) {
+    for (std::size_t end = std::min(added + pCount, points.size()); added < end; ++added)
+      live->Data().Append(points[added].Key, points[added].Value);
+  };
+  // Some hundred points a pixel column; a few to some hundred new points a repaint.
+  append(80000);
+  for (int repaint = 0; repaint < 60; ++repaint) {
+    append(repaint % 3 == 0 ? 3 + repaint * 5 : 2);
+    plot.xAxis->setRange(points.front().Key, live->Data().Key(live->Data().Count() - 1));
+    same("growing with the points");
+  }
+  plot.xAxis->setRange(points[10000].Key, points[70000].Key);
+  for (int repaint = 0; repaint < 5; ++repaint) {
+    append(1000);
+    same("zoomed");
+  }
+  for (double lower = points[10000].Key; lower < points[40000].Key; lower += 37.3) {
+    plot.xAxis->setRange(lower, points[50000].Key);
+    same("zooming in step by step");
+  }
+  // Other values under the same keys: the same pixel columns, other extremes.
+  plot.xAxis->setRange(points[0].Key, points[59999].Key);
+  same("before clearing");
+  live->Data().Clear();
+  for (std::size_t i = 0; i < 60000; ++i)
+    live->Data().Append(points[i].Key, 16 - points[i].Value);
+  same("cleared and filled again");
 }
 
 // Independently of the graph: each pixel column shows the smallest and largest value of its
