@@ -108,7 +108,7 @@ void tLogChart::AddPoint(tLogSeries* pSeries, double pKey, double pValue) {
   if (!mSeries.contains(pSeries)) return;
   tLogSeriesData& data = pSeries->Data();
   if (!data.Append(pKey, pValue)) return;
-  pKey = data.Key(data.Count() - 1);
+  pKey = data.LastKey();
   if (!mHasKeys) {
     mKeyMin = mKeyMax = pKey;
     mHasKeys = true;

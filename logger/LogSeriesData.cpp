@@ -5,13 +5,14 @@
 
 bool tLogSeriesData::Append(double pKey, double pValue) {
   if (!std::isfinite(pKey) || !std::isfinite(pValue)) return false;
-  if (!mPoints.Empty()) pKey = std::max(pKey, mPoints.Back().Key);
   if (mPoints.Empty()) {
     mMin = mMax = pValue;
   } else {
+    pKey = std::max(pKey, mLastKey);
     mMin = std::min(mMin, pValue);
     mMax = std::max(mMax, pValue);
   }
+  mLastKey = pKey;
   mPoints.PushBack(tPoint{pKey, pValue});
   if (mPoints.Size() % Fanout == 0) Summarise();
   return true;
@@ -43,7 +44,7 @@ void tLogSeriesData::Clear() {
   mPoints.Clear();
   mLevels.clear();
   mLevels.shrink_to_fit();
-  mMin = mMax = 0;
+  mMin = mMax = mLastKey = 0;
   ++mGeneration;
 }
 

@@ -30,9 +30,10 @@ public:
   std::uint64_t Generation() const { return mGeneration; }
   double Key(std::size_t pIndex) const { return mPoints[pIndex].Key; }
   double Value(std::size_t pIndex) const { return mPoints[pIndex].Value; }
-  // Of all values; only meaningful while Count() > 0.
+  // Of all values, and the key of the last point; only meaningful while Count() > 0.
   double Min() const { return mMin; }
   double Max() const { return mMax; }
+  double LastKey() const { return mLastKey; }
 
   // The first point from pFrom on whose key is not below pKey; Count() when there is none.
   // Searches outward from pNear (the answer expected, e.g. one pixel's worth of points on), so
@@ -71,7 +72,10 @@ private:
   // mLevels[0] is level 1: its entry i summarises points i * Fanout .. (i + 1) * Fanout - 1.
   // Only complete blocks have an entry.
   std::vector<tLevel> mLevels;
+  // Kept here rather than read back from the points: a tick then touches no memory of the curve
+  // but where it writes, which between two ticks may have left the caches.
   double mMin = 0;
   double mMax = 0;
+  double mLastKey = 0;
   std::uint64_t mGeneration = 0;
 };
