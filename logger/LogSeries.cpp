@@ -1,7 +1,8 @@
 #include "logger/LogSeries.h"
 
 #include <algorithm>
-#include <climits>
+#include <cmath>
+#include <cstdint>
 
 namespace {
 // Pixel positions far off the chart (a deep zoom into a long log) are held inside the range of
@@ -51,8 +52,8 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
   if (begin >= end) return result;
 
   // Sampling only with at least about two points per pixel. The span counts only the pixels
-  // on the chart: a point beyond a long pause off the edge would otherwise make every visible
-  // point be drawn one by one.
+  // on the chart, unlike the graph's: a point beyond a long pause off the edge would otherwise
+  // make every visible point be drawn one by one.
   const double span = std::min(
       std::abs(keyAxis->coordToPixel(d.Key(begin)) - keyAxis->coordToPixel(d.Key(end - 1))),
       double(keyAxis->axisRect()->width()) + 2);

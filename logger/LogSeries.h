@@ -7,8 +7,9 @@
 // points, the column's first point, its smallest and largest value and its last point are
 // drawn, as the graph does; only these come from the envelope pyramid instead of a walk over
 // every point. Where there are fewer points than about two per pixel the points are drawn as
-// they are. The picture is therefore the one the graph draws from all points, on the screen,
-// in a bitmap export and in a printout alike, all of which draw through here.
+// they are. The picture is therefore the one the graph draws from all points (but for the one
+// case noted in LineData), on the screen, in a bitmap export and in a printout alike, all of
+// which draw through here.
 //
 // A custom plottable rather than feeding the graph the visible points at each repaint: the
 // picture depends on the target (a printout or an export has its own width), and drawing

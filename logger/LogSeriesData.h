@@ -51,7 +51,7 @@ public:
   // while the columns before are drawn.
   void Prefetch(std::size_t pIndex, std::size_t pLevels) const;
 
-  // Heap bytes held, capacity included; for the memory benchmark.
+  // Bytes held, capacity included; for the memory benchmark.
   std::size_t BytesUsed() const;
 
 private:
