@@ -6,7 +6,7 @@
 #include <memory>
 
 class TFrameDevice;
-class QCPGraph;
+class tLogSeries;
 
 class tDevice {
 public:
@@ -17,8 +17,8 @@ public:
   // The device frame (not owned). Cleared when the frame is removed while the record is kept
   // for recorded data, so the record never reaches a destroyed frame.
   TFrameDevice* FrameDevice = nullptr;
-  QCPGraph* SeriesP = nullptr; // owned by the chart
-  QCPGraph* SeriesT = nullptr; // owned by the chart
+  tLogSeries* SeriesP = nullptr; // owned by the chart
+  tLogSeries* SeriesT = nullptr; // owned by the chart
   tDateTime LastValueTime = 0;
   QString Description;
   QString Ident;

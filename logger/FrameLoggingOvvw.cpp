@@ -515,7 +515,7 @@ void TFrameLoggingOvvw::KeepNewestRowInView() {
                             QAbstractItemView::PositionAtBottom);
 }
 
-void TFrameLoggingOvvw::AddLogPoint(QCPGraph* pSeries, double pValue, double pKey) {
+void TFrameLoggingOvvw::AddLogPoint(tLogSeries* pSeries, double pValue, double pKey) {
   mChart->AddPoint(pSeries, pKey, pValue);
   const bool right = mChart->SeriesOnRightAxis(pSeries);
   bool any = false;
@@ -601,7 +601,7 @@ void TFrameLoggingOvvw::UpdateHeaders() {
 
 void TFrameLoggingOvvw::UpdateTableColumns() {
   int n = 0;
-  for (QCPGraph* series : mChart->Series())
+  for (tLogSeries* series : mChart->Series())
     if (!mChart->SeriesOnRightAxis(series) && mChart->SeriesActive(series)) ++n;
   mTable->SetColCount(n > 1 ? 4 : 3);
   FitColumnWidths();

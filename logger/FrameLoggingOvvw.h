@@ -92,7 +92,7 @@ private:
   void FillUnitLists();
   void SetLogState(tDeviceStatus pState);
   void EnableConfigControls(bool pEnabled);
-  void AddLogPoint(QCPGraph* pSeries, double pValue, double pKey);
+  void AddLogPoint(tLogSeries* pSeries, double pValue, double pKey);
   void DeviceInfoChanged(tDeviceInfo* pSender);
   void UpdateHeaders();
   void UpdateTableColumns();

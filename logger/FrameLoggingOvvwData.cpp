@@ -140,7 +140,7 @@ void TFrameLoggingOvvw::CheckBoxTempSeriesClick() {
     for (tDevice* r : mDeviceListLog)
       mChart->SetSeriesActive(r->SeriesT, r->LogActive && checked);
   } else {
-    for (QCPGraph* series : mChart->Series())
+    for (tLogSeries* series : mChart->Series())
       if (mChart->SeriesOnRightAxis(series)) mChart->SetSeriesActive(series, checked);
   }
 }

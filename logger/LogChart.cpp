@@ -56,25 +56,24 @@ tLogChart::tLogChart(QWidget* pParent) : QCustomPlot(pParent) {
 
 tLogChart::~tLogChart() = default;
 
-QCPGraph* tLogChart::AddSeries(bool pRightAxis, const QString& pTitle, bool pActive) {
-  QCPGraph* series = addGraph(xAxis, pRightAxis ? yAxis2 : yAxis);
+tLogSeries* tLogChart::AddSeries(bool pRightAxis, const QString& pTitle, bool pActive) {
+  // The plottable adds itself to the chart.
+  auto* series = new tLogSeries(xAxis, pRightAxis ? yAxis2 : yAxis);
   series->setName(pTitle);
   series->setPen(QPen(cSeriesColours[mSeriesCreated++ % std::size(cSeriesColours)], 1));
-  series->setAdaptiveSampling(true);
-  mStats.insert(series, tSeriesStats{});
+  mSeries.insert(series);
   SetSeriesActive(series, pActive);
   return series;
 }
 
-void tLogChart::RemoveSeries(QCPGraph* pSeries) {
-  if (!pSeries) return;
-  mStats.remove(pSeries);
+void tLogChart::RemoveSeries(tLogSeries* pSeries) {
+  if (!mSeries.remove(pSeries)) return;
   removeGraph(pSeries);
   RequestReplot();
 }
 
-void tLogChart::SetSeriesActive(QCPGraph* pSeries, bool pActive) {
-  if (!pSeries) return;
+void tLogChart::SetSeriesActive(tLogSeries* pSeries, bool pActive) {
+  if (!mSeries.contains(pSeries)) return;
   pSeries->setVisible(pActive);
   if (pActive)
     pSeries->addToLegend();
@@ -83,40 +82,33 @@ void tLogChart::SetSeriesActive(QCPGraph* pSeries, bool pActive) {
   RequestReplot();
 }
 
-bool tLogChart::SeriesActive(const QCPGraph* pSeries) const {
-  return pSeries && pSeries->visible();
+bool tLogChart::SeriesActive(const tLogSeries* pSeries) const {
+  return mSeries.contains(pSeries) && pSeries->visible();
 }
 
-void tLogChart::SetSeriesTitle(QCPGraph* pSeries, const QString& pTitle) {
-  if (!pSeries || pSeries->name() == pTitle) return;
+void tLogChart::SetSeriesTitle(tLogSeries* pSeries, const QString& pTitle) {
+  if (!mSeries.contains(pSeries) || pSeries->name() == pTitle) return;
   pSeries->setName(pTitle);
   RequestReplot();
 }
 
-bool tLogChart::SeriesOnRightAxis(const QCPGraph* pSeries) const {
-  return pSeries && pSeries->valueAxis() == yAxis2;
+bool tLogChart::SeriesOnRightAxis(const tLogSeries* pSeries) const {
+  return mSeries.contains(pSeries) && pSeries->valueAxis() == yAxis2;
 }
 
-QList<QCPGraph*> tLogChart::Series() const {
-  QList<QCPGraph*> result;
+QList<tLogSeries*> tLogChart::Series() const {
+  // In the order the curves were made, as the legend lists them.
+  QList<tLogSeries*> result;
   for (int i = 0; i < graphCount(); ++i)
-    result.append(graph(i));
+    if (auto* series = dynamic_cast<tLogSeries*>(graph(i))) result.append(series);
   return result;
 }
 
-void tLogChart::AddPoint(QCPGraph* pSeries, double pKey, double pValue) {
-  auto it = mStats.find(pSeries);
-  if (it == mStats.end()) return;
-  // Keys only grow during a run, so add() appends without sorting.
-  pSeries->data()->add(QCPGraphData(pKey, pValue));
-  tSeriesStats& stats = it.value();
-  if (stats.Count == 0) {
-    stats.Min = stats.Max = pValue;
-  } else {
-    stats.Min = std::min(stats.Min, pValue);
-    stats.Max = std::max(stats.Max, pValue);
-  }
-  ++stats.Count;
+void tLogChart::AddPoint(tLogSeries* pSeries, double pKey, double pValue) {
+  if (!mSeries.contains(pSeries)) return;
+  tLogSeriesData& data = pSeries->Data();
+  if (!data.Append(pKey, pValue)) return;
+  pKey = data.LastKey();
   if (!mHasKeys) {
     mKeyMin = mKeyMax = pKey;
     mHasKeys = true;
@@ -128,31 +120,27 @@ void tLogChart::AddPoint(QCPGraph* pSeries, double pKey, double pValue) {
   RequestReplot();
 }
 
-int tLogChart::PointCount(const QCPGraph* pSeries) const {
-  auto it = mStats.constFind(pSeries);
-  return it == mStats.constEnd() ? 0 : it->Count;
+int tLogChart::PointCount(const tLogSeries* pSeries) const {
+  return mSeries.contains(pSeries) ? int(pSeries->Data().Count()) : 0;
 }
 
-bool tLogChart::SeriesMinMax(const QCPGraph* pSeries, double& pMin, double& pMax) const {
-  auto it = mStats.constFind(pSeries);
-  if (it == mStats.constEnd() || it->Count == 0) return false;
-  pMin = it->Min;
-  pMax = it->Max;
+bool tLogChart::SeriesMinMax(const tLogSeries* pSeries, double& pMin, double& pMax) const {
+  if (!mSeries.contains(pSeries) || pSeries->Data().Count() == 0) return false;
+  pMin = pSeries->Data().Min();
+  pMax = pSeries->Data().Max();
   return true;
 }
 
 bool tLogChart::HasData() const {
-  for (const tSeriesStats& stats : mStats)
-    if (stats.Count > 0) return true;
+  for (const tLogSeries* series : mSeries)
+    if (series->Data().Count() > 0) return true;
   return false;
 }
 
 void tLogChart::ClearPoints() {
   UndoZoom();
-  for (int i = 0; i < graphCount(); ++i)
-    graph(i)->data()->clear();
-  for (tSeriesStats& stats : mStats)
-    stats = tSeriesStats{};
+  for (tLogSeries* series : Series())
+    series->Data().Clear();
   mHasKeys = false;
   ApplyHomeRanges();
   RequestReplot();
@@ -247,14 +235,12 @@ void tLogChart::showEvent(QShowEvent* pEvent) {
 
 void tLogChart::CopyInto(tLogChart* pTarget) const {
   pTarget->clearGraphs();
-  pTarget->mStats.clear();
-  for (int i = 0; i < graphCount(); ++i) {
-    const QCPGraph* source = graph(i);
-    QCPGraph* copy =
+  pTarget->mSeries.clear();
+  for (const tLogSeries* source : Series()) {
+    tLogSeries* copy =
         pTarget->AddSeries(SeriesOnRightAxis(source), source->name(), source->visible());
-    copy->setData(source->data());
+    copy->ShareData(*source);
     copy->setPen(source->pen());
-    pTarget->mStats[copy] = mStats.value(source);
   }
   pTarget->mHasKeys = mHasKeys;
   pTarget->mKeyMin = mKeyMin;

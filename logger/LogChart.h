@@ -1,11 +1,13 @@
 #pragma once
 // The logger's chart: pressure curves on the left axis, temperature curves on the right, time
 // along the bottom. Points are appended one by one; the minimum and maximum of every curve are
-// kept as points arrive, so no tick ever walks the recorded points. Repainting runs on its own
-// schedule (at most every ReplotIntervalMs, less often when drawing takes long), separate from
-// the sampling rate.
-#include <QHash>
+// kept as points arrive, so no tick ever walks the recorded points, and a repaint reads a
+// summary of them at the chart's resolution (tLogSeries). Repainting runs on its own schedule
+// (at most every ReplotIntervalMs, less often when drawing takes long), separate from the
+// sampling rate.
+#include "logger/LogSeries.h"
 #include <QPoint>
+#include <QSet>
 #include <QTimer>
 #include <qcustomplot.h>
 
@@ -21,19 +23,19 @@ public:
   ~tLogChart() override;
 
   // A new empty curve; the chart owns it. Inactive curves are hidden and left out of the legend.
-  QCPGraph* AddSeries(bool pRightAxis, const QString& pTitle, bool pActive);
-  void RemoveSeries(QCPGraph* pSeries);
-  void SetSeriesActive(QCPGraph* pSeries, bool pActive);
-  bool SeriesActive(const QCPGraph* pSeries) const;
-  void SetSeriesTitle(QCPGraph* pSeries, const QString& pTitle);
-  bool SeriesOnRightAxis(const QCPGraph* pSeries) const;
-  QList<QCPGraph*> Series() const;
+  tLogSeries* AddSeries(bool pRightAxis, const QString& pTitle, bool pActive);
+  void RemoveSeries(tLogSeries* pSeries);
+  void SetSeriesActive(tLogSeries* pSeries, bool pActive);
+  bool SeriesActive(const tLogSeries* pSeries) const;
+  void SetSeriesTitle(tLogSeries* pSeries, const QString& pTitle);
+  bool SeriesOnRightAxis(const tLogSeries* pSeries) const;
+  QList<tLogSeries*> Series() const;
 
   // pKey: seconds since the epoch (the bottom axis shows them as local times of day).
-  void AddPoint(QCPGraph* pSeries, double pKey, double pValue);
-  int PointCount(const QCPGraph* pSeries) const;
+  void AddPoint(tLogSeries* pSeries, double pKey, double pValue);
+  int PointCount(const tLogSeries* pSeries) const;
   // False for a curve without points.
-  bool SeriesMinMax(const QCPGraph* pSeries, double& pMin, double& pMax) const;
+  bool SeriesMinMax(const tLogSeries* pSeries, double& pMin, double& pMax) const;
   bool HasData() const;
   // Undoes any zoom, then removes every point of every curve.
   void ClearPoints();
@@ -48,7 +50,7 @@ public:
   void SetAxisTitles(const QString& pLeft, const QString& pRight, const QString& pBottom);
   // Asks for a repaint; repeated requests within one interval cost nothing.
   void RequestReplot();
-  // Copies curves (sharing their point containers), titles, visibility and look into pTarget.
+  // Copies curves (sharing their points), titles, visibility and look into pTarget.
   void CopyInto(tLogChart* pTarget) const;
 
 protected:
@@ -60,18 +62,14 @@ protected:
   void updateLayout() override;
 
 private:
-  struct tSeriesStats {
-    double Min = 0;
-    double Max = 0;
-    int Count = 0;
-  };
   void ApplyHomeRanges();
   void ReplotNow();
   void ZoomToPixels(const QRect& pRect);
   void UpdateTickerFormat();
   void FitLegend(int pWidth);
 
-  QHash<const QCPGraph*, tSeriesStats> mStats;
+  // The curves made by AddSeries; calls naming any other do nothing.
+  QSet<const tLogSeries*> mSeries;
   int mSeriesCreated = 0;
   bool mHasKeys = false;
   double mKeyMin = 0;

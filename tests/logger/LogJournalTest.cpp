@@ -40,11 +40,12 @@ std::string Snapshot(TFrameLoggingOvvw& pLogger) {
     lines << cells.join('|');
   }
   tLogChart* chart = pLogger.Chart();
-  for (QCPGraph* series : chart->Series()) {
+  for (tLogSeries* series : chart->Series()) {
     if (!chart->SeriesActive(series)) continue;
     QString text = series->name() + (chart->SeriesOnRightAxis(series) ? " right:" : " left:");
-    for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it)
-      text += QString(" %1=%2").arg(it->key, 0, 'g', 17).arg(it->value, 0, 'g', 17);
+    const tLogSeriesData& data = series->Data();
+    for (std::size_t i = 0; i < data.Count(); ++i)
+      text += QString(" %1=%2").arg(data.Key(i), 0, 'g', 17).arg(data.Value(i), 0, 'g', 17);
     lines << text;
   }
   lines << QString("left %1 %2 right %3 %4")
