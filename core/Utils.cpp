@@ -116,8 +116,8 @@ tDateTime SecToDateTime(std::uint32_t pSec) {
 
 void Delay(double pMSec, bool pKeepResponsive) {
   if (pMSec < 0) throw eUtils(QString::fromUtf8("Negatives Delay ist nicht erlaubt!"));
-  // The last stretch is polled so the delay ends within the clock's resolution, not the
-  // scheduler's; before that the thread waits instead of spinning a core.
+  // The last stretch is slept to the microsecond, so the delay ends on time without the
+  // event loop's millisecond timers; before that the thread waits for events.
   constexpr double cPollMSec = 10.0;
   QElapsedTimer lClock;
   lClock.start();
@@ -139,6 +139,7 @@ void Delay(double pMSec, bool pKeepResponsive) {
     while (pMSec - lElapsed() > cPollMSec)
       QThread::msleep(5);
   }
-  while (lElapsed() < pMSec) {
-  }
+  // Sleeping, not polling: a core is not spun while nothing happens.
+  for (double lLeft = pMSec - lElapsed(); lLeft > 0; lLeft = pMSec - lElapsed())
+    QThread::usleep(static_cast<unsigned long>(lLeft * 1000.0) + 1);
 }
