@@ -113,7 +113,8 @@ void TFormPorts::BuildComponents() {
        QStringLiteral("617@Bitte einen Gerätepfad angeben."),
        QStringLiteral("618@Die Einstellungsdatei konnte nicht geschrieben werden."),
        QStringLiteral("619@COM%1 wird von Zeile %2 der Geräteliste verwendet und bleibt, wie es "
-                      "ist.")},
+                      "ist."),
+       QStringLiteral("626@Netzwerk")},
       this);
   RichEditTransOutText->setObjectName(QStringLiteral("RichEditTransOutText"));
   RichEditTransOutText->hide();
@@ -164,6 +165,9 @@ void TFormPorts::Refresh() {
     const quint16 lComNr = lIt.key();
     const QString& lPath = lIt.value();
     const bool lPresent = tPortMap::DeviceExists(lPath);
+    // A network port is not asked on every refresh: an unreachable host would hold the
+    // dialog up; whether it answers shows when it is connected.
+    const bool lNetwork = tPortMap::IsNetworkPath(lPath);
     QString lAccess;
     if (lPresent) {
       const tPortMap::tAccess lRights = tPortMap::Access(lPath);
@@ -185,7 +189,7 @@ void TFormPorts::Refresh() {
     const QString lCells[coCount] = {
         QStringLiteral("COM%1").arg(lComNr),
         lPath,
-        lPresent ? mOutText[otYes] : mOutText[otNo],
+        lNetwork ? mOutText[otNetwork] : lPresent ? mOutText[otYes] : mOutText[otNo],
         lAccess,
         lUsbId,
         lMaker,

@@ -68,7 +68,7 @@ private:
       "Seriennummer", "Verwendet von", "ja", "nein", "Zeile %1", "COM%1 ist bereits vergeben.",
       "Die Nummer muss zwischen 1 und 65535 liegen.", "Bitte einen Gerätepfad angeben.",
       "Die Einstellungsdatei konnte nicht geschrieben werden.",
-      "COM%1 wird von Zeile %2 der Geräteliste verwendet und bleibt, wie es ist."};
+      "COM%1 wird von Zeile %2 der Geräteliste verwendet und bleibt, wie es ist.", "Netzwerk"};
   enum {
     otHeaders = 0,
     otYes = 9,
@@ -78,6 +78,7 @@ private:
     otNumberInvalid,
     otNoPath,
     otWriteFailed,
-    otInUse
+    otInUse,
+    otNetwork
   };
 };

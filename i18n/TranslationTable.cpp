@@ -29,6 +29,9 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "104=Schnittstelle ist bereits geöffnet.",
         "105=Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo usermod -a -G %1 $USER) und neu anmelden.",
         "106=Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen und Schreiben.",
+        "107=Netzwerkadresse %1: Rechner unbekannt.",
+        "108=Netzwerkadresse %1: Verbindung abgewiesen.",
+        "109=Netzwerkadresse %1: keine Antwort innerhalb von 3 s.",
         "201=Information",
         "202=Datenlogger",
         "203=Justage",
@@ -158,6 +161,7 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "623=Schließen",
         "624=Nummer:",
         "625=Gerätepfad:",
+        "626=Netzwerk",
     },
     // English
     {
@@ -185,6 +189,9 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "104=Com-port already open.",
         "105=No permission: add the user to the group \"%1\" (sudo usermod -a -G %1 $USER) and log in again.",
         "106=No permission: the device's access rights allow no reading and writing.",
+        "107=Network address %1: unknown host.",
+        "108=Network address %1: connection refused.",
+        "109=Network address %1: no answer within 3 s.",
         "201=Information",
         "202=Data logger",
         "203=Adjustment",
@@ -313,5 +320,6 @@ const char* const TranslationTable[TranslationLanguageCount][TranslationEntryCou
         "623=Close",
         "624=Number:",
         "625=Device path:",
+        "626=network",
     },
 };

@@ -29,13 +29,16 @@
 
 namespace {
 
-// Messages 102 to 106, shared by all frames and the Ports dialog.
+// Messages 102 to 109, shared by all frames and the Ports dialog.
 tMessageSlots sOutText{"Verbindungsaufbau nicht möglich", "Schnittstelle existiert nicht.",
                        "Schnittstelle ist bereits geöffnet.",
                        "Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo "
                        "usermod -a -G %1 $USER) und neu anmelden.",
                        "Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen "
-                       "und Schreiben."};
+                       "und Schreiben.",
+                       "Netzwerkadresse %1: Rechner unbekannt.",
+                       "Netzwerkadresse %1: Verbindung abgewiesen.",
+                       "Netzwerkadresse %1: keine Antwort innerhalb von 3 s."};
 
 tComPortFactory& PortFactory() {
   static tComPortFactory lFactory;
@@ -147,13 +150,16 @@ TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
                      "105@Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo "
                      "usermod -a -G %1 $USER) und neu anmelden.",
                      "106@Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen "
-                     "und Schreiben."},
+                     "und Schreiben.",
+                     "107@Netzwerkadresse %1: Rechner unbekannt.",
+                     "108@Netzwerkadresse %1: Verbindung abgewiesen.",
+                     "109@Netzwerkadresse %1: keine Antwort innerhalb von 3 s."},
                     this);
   RichEditTransOutText->setObjectName("RichEditTransOutText");
   RichEditTransOutText->hide();
   sOutText.Bind(*RichEditTransOutText);
 
-  CheckTranslationLines(*RichEditTransOutText, 5);
+  CheckTranslationLines(*RichEditTransOutText, 8);
   Resources().AddForm(this);
   FDeviceInfo = std::make_unique<tDeviceInfo>();
 }
@@ -252,6 +258,10 @@ void TFrameDevice::Connect() {
     if (!mInTick) InstallTimerHandler();
     TimerConnecting->start();
     mStartTime.start();
+  } catch (const ENetUnreachable& e) {
+    // Absent as a missing port is, and the address says which server did not answer.
+    ShowConnectError(sOutText[1] + QLatin1Char(' ') +
+                     QString(sOutText[5 + int(e.Reason)]).replace(QLatin1String("%1"), e.Address));
   } catch (const EBadId&) {
     ShowConnectError(sOutText[1]);
   } catch (const EAlreadyOpen&) {

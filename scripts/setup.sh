@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-dejavu-core ccache
   file dpkg-dev librsvg2-bin groff-base desktop-file-utils appstream x11-utils python3-gi
   gir1.2-glib-2.0
+  ser2net
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,5 +1,6 @@
 #include "serial/ComPort.h"
 
+#include "serial/NetLine.h"
 #include "serial/PortMap.h"
 
 #include <QFile>
@@ -19,6 +20,9 @@ QSet<QString>& HeldPaths() {
   return lHeld;
 }
 
+// How long opening a network port may take before it counts as absent.
+constexpr int cNetConnectMs = 3000;
+
 } // namespace
 
 TApdComPort::TApdComPort(tPortMap* pMap, QObject* pParent) : QObject(pParent), mMap(pMap) {}
@@ -36,6 +40,7 @@ void TApdComPort::SetComNumber(qint64 pValue) {
 
 void TApdComPort::SetBaud(int pValue) {
   FBaud = pValue;
+  if (FOpen && mNet) mNet->SetBaud(pValue);
   if (FOpen && mPort && !mPort->setBaudRate(pValue))
     throw eError(QStringLiteral("COM%1: Baudrate %2 nicht einstellbar: %3")
                      .arg(FComNumber)
@@ -47,11 +52,13 @@ void TApdComPort::SetRTS(bool pValue) {
   FRTS = pValue;
   // A pseudo-terminal refuses the modem lines; that is harmless for the protocols.
   if (FOpen && mPort) mPort->setRequestToSend(pValue);
+  if (FOpen && mNet) mNet->SetRTS(pValue);
 }
 
 void TApdComPort::SetDTR(bool pValue) {
   FDTR = pValue;
   if (FOpen && mPort) mPort->setDataTerminalReady(pValue);
+  if (FOpen && mNet) mNet->SetDTR(pValue);
 }
 
 void TApdComPort::SetOpen(bool pValue) {
@@ -76,6 +83,10 @@ void TApdComPort::OpenPort() {
   const QString lPath = ResolvePath();
   if (lPath.isEmpty())
     throw EBadId(QStringLiteral("COM%1: Schnittstelle existiert nicht").arg(FComNumber));
+  if (TNetLine::IsNetworkPath(lPath)) {
+    OpenNetwork(lPath);
+    return;
+  }
   // Told apart in this order, because QSerialPort reports all three as a permission error.
   const QByteArray lNative = QFile::encodeName(lPath);
   struct stat lStat {};
@@ -140,11 +151,69 @@ void TApdComPort::OpenPort() {
   FOpen = true;
 }
 
+void TApdComPort::OpenNetwork(const QString& pPath) {
+  const std::optional<TNetLine::tAddress> lAddress = TNetLine::ParseAddress(pPath);
+  if (!lAddress)
+    throw EBadId(
+        QStringLiteral("COM%1: %2 ist keine gültige Netzwerkadresse").arg(FComNumber).arg(pPath));
+  const QString lHeld = lAddress->Text().toLower();
+  if (HeldPaths().contains(lHeld))
+    throw EAlreadyOpen(QStringLiteral("COM%1: Schnittstelle ist bereits geöffnet").arg(FComNumber));
+  auto lLine = std::make_unique<TNetLine>(*lAddress);
+  TNetLine::tSettings lSettings;
+  lSettings.Baud = FBaud;
+  lSettings.DTR = FDTR;
+  lSettings.RTS = FRTS;
+  // Held while it connects, so that a second port object opened meanwhile is refused; the
+  // wait runs the event loop, in which this object may be closed or even released.
+  HeldPaths().insert(lHeld);
+  mOpening = lLine.get();
+  const std::shared_ptr<bool> lAlive = mAlive;
+  const auto lDone = [&] {
+    if (*lAlive) mOpening = nullptr;
+  };
+  try {
+    lLine->Open(lSettings, cNetConnectMs);
+  } catch (const ENetUnreachable& e) {
+    if (!*lAlive) throw;
+    lDone();
+    HeldPaths().remove(lHeld);
+    throw ENetUnreachable(QStringLiteral("COM%1: %2").arg(FComNumber).arg(e.Message()), e.Address,
+                          e.Reason);
+  } catch (...) {
+    lDone();
+    HeldPaths().remove(lHeld);
+    throw;
+  }
+  lDone();
+  if (!*lAlive) {
+    HeldPaths().remove(lHeld);
+    throw eError(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(pPath));
+  }
+  lLine->OnDataAvailable = [this] { ReadyRead(); };
+  lLine->OnLost = [this](const QString& pText) {
+    if (!mLineLost && FOpen) LoseLine(QStringLiteral("COM%1: %2").arg(FComNumber).arg(pText));
+  };
+  mNet = std::move(lLine);
+  mDevicePath = pPath;
+  mHeldPath = lHeld;
+  mLineLost = false;
+  FOpen = true;
+}
+
 void TApdComPort::ClosePort() {
   FOpen = false;
+  if (mOpening) mOpening->Abort();
   if (!mHeldPath.isEmpty()) HeldPaths().remove(mHeldPath);
   mHeldPath.clear();
   mDevicePath.clear();
+  if (mNet) {
+    mNet->OnDataAvailable = nullptr;
+    mNet->OnLost = nullptr;
+    mNet->Close();
+    // Closing may happen inside the line's own notification.
+    mNet.release()->deleteLater();
+  }
   if (!mPort) return;
   mPort->disconnect(this);
   mPort->close();
@@ -155,16 +224,22 @@ void TApdComPort::ClosePort() {
 
 void TApdComPort::ClearReceive() {
   if (FOpen && mPort) mPort->clear(QSerialPort::Input);
+  if (FOpen && mNet) mNet->Purge(true, false);
 }
 
 void TApdComPort::ClearTransmit() {
   if (FOpen && mPort) mPort->clear(QSerialPort::Output);
+  if (FOpen && mNet) mNet->Purge(false, true);
 }
 
 void TApdComPort::SendBytes(const QByteArray& pBytes) {
   if (!FOpen && FAutoOpen && !mLineLost) SetOpen(true);
   // Bytes for a closed port are dropped: after a lost device the layers time out once
   // instead of raising an error on every request.
+  if (FOpen && mNet) {
+    mNet->Write(pBytes);
+    return;
+  }
   if (!FOpen || !mPort || pBytes.isEmpty()) return;
   // QSerialPort only buffers a write and hands it to the device from a write notifier on a
   // later pass of the event loop: tens of microseconds on every request. With nothing of
@@ -192,13 +267,15 @@ void TApdComPort::SendByte(quint8 pByte) {
 
 quint8 TApdComPort::ReadByte() {
   char lByte = 0;
+  if (FOpen && mNet) return mNet->GetChar(&lByte) ? quint8(lByte) : 0;
   if (!FOpen || !mPort || !mPort->getChar(&lByte)) return 0;
   return quint8(lByte);
 }
 
 void TApdComPort::ReadyRead() {
-  if (!FOpen || !mPort || !FOnTriggerAvail) return;
-  const quint16 lCount = quint16(std::min<qint64>(mPort->bytesAvailable(), 65535));
+  if (!FOpen || (!mPort && !mNet) || !FOnTriggerAvail) return;
+  const qint64 lAvailable = mNet ? mNet->BytesAvailable() : mPort->bytesAvailable();
+  const quint16 lCount = quint16(std::min<qint64>(lAvailable, 65535));
   // A copy: the handler may replace itself, or release this port.
   const TTriggerAvailEvent lHandler = FOnTriggerAvail;
   DeliverTriggerAvail(lHandler, this, lCount);

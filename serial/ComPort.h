@@ -12,6 +12,11 @@
 // A device that goes away (cable pulled, simulator stopped) closes the port at the first
 // read or resource error and is reported once; further bytes sent are dropped, so the
 // protocol layers see silence and their time-outs take over.
+//
+// An entry may also name a port on another machine ("rfc2217://host:port", "tcp://host:port",
+// see serial/NetLine.h): the same members then act on the network line. A server that cannot
+// be reached within 3 s counts as a port that does not exist (ENetUnreachable), a connection
+// that ends as a device that went away.
 #include "serial/ComPortIntf.h"
 
 #include <QObject>
@@ -21,6 +26,7 @@
 #include <memory>
 
 class tPortMap;
+class TNetLine;
 
 class TApdComPort : public QObject, public iComPort {
   Q_OBJECT
@@ -56,6 +62,7 @@ public:
 private:
   QString ResolvePath() const;
   void OpenPort();
+  void OpenNetwork(const QString& pPath);
   void ClosePort();
   void ReadyRead();
   void ErrorOccurred(QSerialPort::SerialPortError pError);
@@ -71,6 +78,8 @@ private:
   TTriggerAvailEvent FOnTriggerAvail;
 
   std::unique_ptr<QSerialPort> mPort;
+  std::unique_ptr<TNetLine> mNet;
+  TNetLine* mOpening = nullptr; // a network line while it connects
   QString mDevicePath;
   QString mHeldPath; // canonical path registered as held by this program
   bool mLineLost = false;

@@ -67,3 +67,14 @@ public:
   QString Group;
   bool InGroup = false;
 };
+
+// A network port whose server cannot be reached: it counts as a port that does not exist,
+// and the frame names the address and the reason.
+class ENetUnreachable : public EBadId {
+public:
+  enum tReason { nrUnknownHost, nrRefused, nrNoAnswer };
+  ENetUnreachable(const QString& pMessage, QString pAddress, tReason pReason)
+      : EBadId(pMessage), Address(std::move(pAddress)), Reason(pReason) {}
+  QString Address;
+  tReason Reason = nrNoAnswer;
+};

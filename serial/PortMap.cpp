@@ -2,6 +2,7 @@
 
 #include "core/IniFile.h"
 #include "serial/ComPort.h"
+#include "serial/NetLine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,6 +114,10 @@ bool tPortMap::DeviceExists(const QString& pDevicePath) {
          ::stat(QFile::encodeName(pDevicePath).constData(), &lStat) == 0 && S_ISCHR(lStat.st_mode);
 }
 
+bool tPortMap::IsNetworkPath(const QString& pDevicePath) {
+  return TNetLine::IsNetworkPath(pDevicePath);
+}
+
 tPortMap::tAccess tPortMap::Access(const QString& pDevicePath) {
   tAccess lAccess;
   const QByteArray lNative = QFile::encodeName(pDevicePath);
@@ -131,7 +136,10 @@ QList<quint16> tPortMap::PresentNumbers() {
   QList<quint16> lNumbers;
   const QMap<quint16, QString> lEntries = Entries();
   for (auto lIt = lEntries.begin(); lIt != lEntries.end(); ++lIt)
-    if (DeviceExists(lIt.value())) lNumbers.append(lIt.key()); // QMap: already in order
+    // A network port is offered without asking the network: that would hold up every
+    // listing for as long as an unreachable host takes to time out.
+    if (DeviceExists(lIt.value()) || TNetLine::ParseAddress(lIt.value()))
+      lNumbers.append(lIt.key()); // QMap: already in order
   return lNumbers;
 }
 

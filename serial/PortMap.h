@@ -61,6 +61,9 @@ public:
 
   // True when the path names a character device now (following links).
   static bool DeviceExists(const QString& pDevicePath);
+  // True for "rfc2217://host:port" and "tcp://host:port": a port on another machine, listed
+  // as present without being asked.
+  static bool IsNetworkPath(const QString& pDevicePath);
 
   // Whether this user may open the device for reading and writing; for a refused device the
   // group that may, and whether the user is in it already.

@@ -36,7 +36,7 @@ void Enter(TFormPorts& pForm, int pComNr, const QString& pPath) {
 TEST_F(tAppFixture, ports_dialog_shows_each_entry_and_edits_reach_the_file_and_the_add_menu) {
   tSimK40 lK40(tSimK40::tModel::K40P);
   UseInstruments({{3, &lK40}});
-  WritePorts({3}, "COM9=/no/such/device\n");
+  WritePorts({3}, "COM9=/no/such/device\nCOM14=rfc2217://bench-3.lab:3001\n");
   AddPort(3);
   ASSERT_EQ(Window().RowOfPort(3), 1);
 
@@ -47,6 +47,10 @@ TEST_F(tAppFixture, ports_dialog_shows_each_entry_and_edits_reach_the_file_and_t
   EXPECT_EQ(Cell(lForm, "COM3", TFormPorts::coUsedBy), "Zeile 1");
   EXPECT_EQ(Cell(lForm, "COM9", TFormPorts::coPresent), "nein");
   EXPECT_EQ(Cell(lForm, "COM9", TFormPorts::coUsedBy), "");
+  // A network port is not asked on every refresh; it is offered by the Add menu.
+  EXPECT_EQ(Cell(lForm, "COM14", TFormPorts::coPresent), "Netzwerk");
+  EXPECT_EQ(Cell(lForm, "COM14", TFormPorts::coAccess), "");
+  EXPECT_TRUE(Window().ListComPorts().contains("COM14"));
   // The number offered for a new entry is the lowest free one.
   EXPECT_EQ(lForm.SpinEditComNr->value(), 1);
 
@@ -86,6 +90,7 @@ TEST_F(tAppFixture, ports_dialog_shows_each_entry_and_edits_reach_the_file_and_t
   EXPECT_EQ(lForm.TablePorts->horizontalHeaderItem(TFormPorts::coPath)->text(), "Device path");
   EXPECT_EQ(Cell(lForm, "COM3", TFormPorts::coUsedBy), "Row 1");
   EXPECT_EQ(Cell(lForm, "COM12", TFormPorts::coPresent), "no");
+  EXPECT_EQ(Cell(lForm, "COM14", TFormPorts::coPresent), "network");
   EXPECT_EQ(lForm.ButtonRenumber->text(), "Change number");
   SaveScreenshot(&lForm, "ports-dialog-en");
 }

@@ -33,6 +33,10 @@ inline const tCatalogueRow ExpectedCatalogue[] = {
     {104, "Schnittstelle ist bereits geöffnet.", "Com-port already open."},
     {105, "Keine Berechtigung: den Benutzer in die Gruppe \"%1\" aufnehmen (sudo usermod -a -G %1 $USER) und neu anmelden.", "No permission: add the user to the group \"%1\" (sudo usermod -a -G %1 $USER) and log in again."},
     {106, "Keine Berechtigung: die Zugriffsrechte des Geräts erlauben kein Lesen und Schreiben.", "No permission: the device's access rights allow no reading and writing."},
+    {107, "Netzwerkadresse %1: Rechner unbekannt.", "Network address %1: unknown host."},
+    {108, "Netzwerkadresse %1: Verbindung abgewiesen.", "Network address %1: connection refused."},
+    {109, "Netzwerkadresse %1: keine Antwort innerhalb von 3 s.",
+     "Network address %1: no answer within 3 s."},
     {201, "Information", "Information"},
     {202, "Datenlogger", "Data logger"},
     {203, "Justage", "Adjustment"},
@@ -172,4 +176,5 @@ inline const tCatalogueRow ExpectedCatalogue[] = {
     {623, "Schließen", "Close"},
     {624, "Nummer:", "Number:"},
     {625, "Gerätepfad:", "Device path:"},
+    {626, "Netzwerk", "network"},
 };

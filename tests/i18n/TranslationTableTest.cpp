@@ -18,8 +18,8 @@ TEST(TranslationTable, HoldsEveryEntryInBothLanguagesWithExactTextsInIdOrder) {
 }
 
 TEST(TranslationTable, IdsAscendWithoutGapsInsideEachBlock) {
-  // 1-18, 101-106, 201-236, 301-336, 401-413, 501-516, 601-625
-  const int blocks[][2] = {{1, 18}, {101, 106}, {201, 236}, {301, 336}, {401, 413}, {501, 516}, {601, 625}};
+  // 1-18, 101-109, 201-236, 301-336, 401-413, 501-516, 601-626
+  const int blocks[][2] = {{1, 18}, {101, 109}, {201, 236}, {301, 336}, {401, 413}, {501, 516}, {601, 626}};
   int i = 0;
   for (const auto& block : blocks)
     for (int id = block[0]; id <= block[1]; ++id, ++i)
@@ -33,10 +33,10 @@ TEST(TranslationTable, IdsAscendWithoutGapsInsideEachBlock) {
 TEST(TranslationTable, KeepsTheConventionCharactersAsPlainText) {
   EXPECT_STREQ(TranslationTable[0][5], "6=");
   EXPECT_STREQ(TranslationTable[1][5], "6=");
-  const QString zoom = QString::fromUtf8(TranslationTable[1][94]);
+  const QString zoom = QString::fromUtf8(TranslationTable[1][97]);
   EXPECT_TRUE(zoom.startsWith("335=Zoom:\\nKeep")) << qPrintable(zoom);
   EXPECT_FALSE(zoom.contains('\n'));
-  EXPECT_STREQ(TranslationTable[1][107], "412=~keep pressed to accel changing");
+  EXPECT_STREQ(TranslationTable[1][110], "412=~keep pressed to accel changing");
   EXPECT_STREQ(TranslationTable[1][19], "102=Connection on COM%d failed");
-  EXPECT_EQ(QString::fromUtf8(TranslationTable[0][82]).count('|'), 3);
+  EXPECT_EQ(QString::fromUtf8(TranslationTable[0][85]).count('|'), 3);
 }

@@ -82,9 +82,14 @@ TEST(PortMap, ListsOnlyPresentDevicesSortedByNumber) {
   lMap.SetEntry(5, "/dev/does-not-exist");
   lIni.WriteString("Ports", "COMX", "/dev/null"); // not a port name: ignored
   lIni.WriteString("Ports", "COM0", "/dev/null");
-  EXPECT_EQ(lMap.ListComPorts(), (QStringList{"COM2", "COM10"}));
+  // Network ports are listed without asking the network; a malformed address is not.
+  lMap.SetEntry(6, "rfc2217://bench-3.lab:3001");
+  lMap.SetEntry(7, "TCP://[::1]:2000");
+  lMap.SetEntry(8, "rfc2217://bench-3.lab");
+  lMap.SetEntry(9, "tcp://bench-3.lab:99999");
+  EXPECT_EQ(lMap.ListComPorts(), (QStringList{"COM2", "COM6", "COM7", "COM10"}));
   lSecond.Close(); // the simulator stopped: its link now points nowhere
-  EXPECT_EQ(lMap.ListComPorts(), QStringList{"COM10"});
+  EXPECT_EQ(lMap.ListComPorts(), (QStringList{"COM6", "COM7", "COM10"}));
 }
 
 TEST(PortMap, FindsTheNumberOfADeviceUnderAnyOfItsNames) {
