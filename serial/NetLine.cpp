@@ -8,6 +8,11 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdint>
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 // Com-port commands from the client; the server answers with the same number plus 100.
@@ -233,6 +238,13 @@ bool TNetLine::Pull() {
   if (!mSocket) return false;
   const QByteArray lBytes = mSocket->readAll();
   if (lBytes.isEmpty()) return false;
+#ifdef TCP_QUICKACK
+  // The system delays an acknowledgement by up to 40 ms; a server that holds back the rest of
+  // a reply until its first bytes are acknowledged (Nagle's rule, ser2net's default) would
+  // then hold every reply that long. The flag lasts until the next read, so it is set anew.
+  const int lOne = 1;
+  ::setsockopt(int(mSocket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &lOne, sizeof lOne);
+#endif
   const qsizetype lBefore = mData.size();
   if (mAddress.Kind == nkRfc2217)
     SendRaw(mCodec.Decode(lBytes.constData(), lBytes.size(), mData));
@@ -251,7 +263,10 @@ void TNetLine::Readable() {
 
 void TNetLine::Subnegotiation(quint8 pOption, const QByteArray& pPayload) {
   if (pOption != tTelnetCodec::coComPort || pPayload.isEmpty()) return;
-  if (quint8(pPayload.at(0)) == ccServerOffset + ccSetBaudRate && pPayload.size() >= 5) {
+  const quint8 lCommand = quint8(pPayload.at(0));
+  if (lCommand > ccServerOffset)
+    mReports.insert(quint8(lCommand - ccServerOffset), pPayload.mid(1));
+  if (lCommand == ccServerOffset + ccSetBaudRate && pPayload.size() >= 5) {
     const auto b = [&](int i) { return quint32(quint8(pPayload.at(i))); };
     mServerBaud = int(b(1) << 24 | b(2) << 16 | b(3) << 8 | b(4));
   }

@@ -12,6 +12,7 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -71,6 +72,9 @@ public:
 
   // The last rate the server reported for its port (0 before any report).
   int ServerBaud() const { return mServerBaud; }
+  // The value of the server's last answer to a com-port command (1 rate, 2 data bits,
+  // 3 parity, 4 stop bits, 5 control, 12 purge), empty before one came.
+  QByteArray ServerReport(quint8 pCommand) const { return mReports.value(pCommand); }
 
   // Bytes arrived; called from the socket's notification on the GUI thread.
   std::function<void()> OnDataAvailable;
@@ -96,5 +100,6 @@ private:
   bool mAborted = false;
   bool mLost = false;
   int mServerBaud = 0;
+  QMap<quint8, QByteArray> mReports;
   std::optional<QAbstractSocket::SocketError> mError;
 };

@@ -9,6 +9,7 @@
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogTableModel.h"
 #include "serial/ComPort.h"
+#include "serial/NetLine.h"
 #include "serial/PortMap.h"
 #include "sim/PtyAttachment.h"
 
@@ -205,6 +206,39 @@ TEST_F(NetPorts, bytes_rate_modem_lines_and_purge_reach_the_bench_port) {
   lSecond.SetComNumber(3);
   EXPECT_THROW(lSecond.SetOpen(true), EAlreadyOpen);
   lPort.SetOpen(false);
+}
+
+// The line settings made on opening reach the server, which answers each with the value it
+// set: rate, data bits, parity and stop bits (7E2 here; a terminal keeps only the stop
+// bits, which the test sees on it), and the line carries bytes at once.
+TEST_F(NetPorts, line_settings_made_on_opening_reach_the_server) {
+  REQUIRE_SER2NET();
+  tPtyPeer lPeer;
+  ASSERT_TRUE(lPeer.Valid());
+  tSer2Net lServer;
+  QString lError;
+  ASSERT_TRUE(lServer.Start(lPeer.SlavePath(), tSer2Net::saRfc2217, &lError)) << qPrintable(lError);
+  const auto lAddress = TNetLine::ParseAddress(lServer.Url());
+  ASSERT_TRUE(lAddress);
+  TNetLine lLine(*lAddress);
+  TNetLine::tSettings lSettings;
+  lSettings.Baud = 19200;
+  lSettings.DataBits = 7;
+  lSettings.Parity = 'E';
+  lSettings.StopBits = 2;
+  lLine.Open(lSettings, 3000);
+  ASSERT_TRUE(lLine.IsOpen());
+  EXPECT_EQ(lLine.ServerBaud(), 19200);
+  EXPECT_TRUE(WaitFor([&] { return !lLine.ServerReport(4).isEmpty(); }, 2000));
+  EXPECT_EQ(lLine.ServerReport(2), QByteArray(1, 7));
+  EXPECT_EQ(lLine.ServerReport(3), QByteArray(1, 3)); // even
+  EXPECT_EQ(lLine.ServerReport(4), QByteArray(1, 2));
+  EXPECT_EQ(lPeer.Baud(), 19200);
+  termios lAttr{};
+  ASSERT_EQ(tcgetattr(lPeer.Handle(), &lAttr), 0);
+  EXPECT_TRUE(lAttr.c_cflag & CSTOPB);
+  lLine.Write("\xff\r");
+  EXPECT_EQ(lPeer.Read(2), QByteArray("\xff\r"));
 }
 
 // A server that cannot be reached counts as a port that does not exist, and the box names

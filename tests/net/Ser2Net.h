@@ -34,8 +34,10 @@ public:
   }
 
   // Serves pDevice on a free port, the line at 9600 8N1 ignoring the modem lines (a pty
-  // has none); true once the server accepts connections.
-  bool Start(const QString& pDevice, tAccepter pAccepter, QString* pError) {
+  // has none); true once the server accepts connections. ser2net by default gathers what the
+  // device sends for a few character times before passing it on; pCharDelay false turns
+  // that off, as a lab tuned for short exchanges would.
+  bool Start(const QString& pDevice, tAccepter pAccepter, QString* pError, bool pCharDelay = true) {
     if (!mDir.isValid()) return Fail(pError, QStringLiteral("no temporary folder"));
     const QString lProgram = Program();
     if (lProgram.isEmpty()) return Fail(pError, QStringLiteral("ser2net not installed"));
@@ -53,7 +55,8 @@ public:
          << "127.0.0.1," << mPort << "\n"
          << "  connector: serialdev," << pDevice << ",9600n81,local\n"
          << "  options:\n"
-         << "    kickolduser: true\n";
+         << "    kickolduser: true\n"
+         << "    chardelay: " << (pCharDelay ? "true" : "false") << "\n";
     lFile.close();
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
     // -d: in the foreground, logging to standard output; -u: no lock files in /var/lock.

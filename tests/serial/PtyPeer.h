@@ -32,6 +32,8 @@ public:
   tPtyPeer& operator=(const tPtyPeer&) = delete;
 
   bool Valid() const { return mMaster >= 0; }
+  // The master side, to read the line settings the program's side made.
+  int Handle() const { return mMaster; }
   const QString& SlavePath() const { return mSlavePath; }
   // Pulls the cable: the slave side sees the device vanish.
   void Close() {
