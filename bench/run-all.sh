@@ -42,7 +42,7 @@ for b in "${benches[@]}"; do
   args=()
   case "$b" in
     bench_soak) args=(--seconds "$soak_seconds") ;;
-    bench_r70|bench_k40) args=("$bench_seconds") ;;
+    bench_r70|bench_k40|bench_net) args=("$bench_seconds") ;;
   esac
   echo "== $b ${args[*]}"
   ( cd "$(dirname "$bin")" && "$bin" "${args[@]}" ) >"$results/$b.log" 2>&1
@@ -139,6 +139,8 @@ row "Live-value rate R70 family, 115200 bit/s (ratio)" "$(ratio_row bench_r70.lo
 row "K40 live rate over a pty, 9600 bit/s (ratio)" "$(pick bench_k40.log '^pty +live rate' 's/.*live rate ([0-9.]+) .*/\1/') (bare client on the same pty: $(pick bench_k40.log '^pty ceiling' 's/.*live rate ([0-9.]+) .*/\1/'))"
 row "R70 live rate over a pty, 9600 bit/s (ratio)" "$(pty_row bench_r70.log 9600)"
 row "R70 live rate over a pty, 115200 bit/s (ratio)" "$(pty_row bench_r70.log 115200)"
+row "R70 live rate via ser2net rfc2217, 9600 bit/s (ratio)" "$(pick bench_net.log '^ser2net rfc2217, chardelay: false +9600 ' 's/.*ratio ([0-9.]+).*/\1/') (default chardelay: $(pick bench_net.log '^ser2net rfc2217, default chardelay +9600 ' 's/.*ratio ([0-9.]+).*/\1/'); pty: $(pick bench_net.log '^pty directly.* 9600 ' 's/.*ratio ([0-9.]+).*/\1/'))"
+row "R70 live rate via ser2net rfc2217, 115200 bit/s (ratio)" "$(pick bench_net.log '^ser2net rfc2217, chardelay: false +115200 ' 's/.*ratio ([0-9.]+).*/\1/') (default chardelay: $(pick bench_net.log '^ser2net rfc2217, default chardelay +115200 ' 's/.*ratio ([0-9.]+).*/\1/'); pty: $(pick bench_net.log '^pty directly.* 115200 ' 's/.*ratio ([0-9.]+).*/\1/'))"
 row "R70 exchanges/s in-process, unpaced" "$(pick bench_r70.log '^in-process, unpaced' 's/.*unpaced: ([0-9]+ exchanges\/s, [0-9.]+ us).*/\1 each/')"
 row "Program's reply to next request, K40 (pty, median)" "$(grep -E -A1 '^pty +live rate' "$results/bench_k40.log" 2>/dev/null | sed -n -E 's/.*next request ([0-9]+ us).*/\1/p' | head -1)"
 row "Program's reply to next request, R70 (pty, median)" "$(pick bench_r70.log '^pty, .* 9600 .*ratio' 's/.*reply->request +([0-9]+ us).*/\1/')"
