@@ -258,6 +258,8 @@ void TFrameDevice::Connect() {
     if (!mInTick) InstallTimerHandler();
     TimerConnecting->start();
     mStartTime.start();
+  } catch (const EOpenAborted&) {
+    // Disconnected (or removed) while a network port was still connecting: no failure.
   } catch (const ENetUnreachable& e) {
     // Absent as a missing port is, and the address says which server did not answer.
     ShowConnectError(sOutText[1] + QLatin1Char(' ') +

@@ -62,6 +62,8 @@ void TApdComPort::SetDTR(bool pValue) {
 }
 
 void TApdComPort::SetOpen(bool pValue) {
+  // Closed from a handler while a network port still connects: that opening ends.
+  if (!pValue && mOpening) mOpening->Abort();
   if (pValue == FOpen) return;
   if (pValue)
     OpenPort();
@@ -188,7 +190,7 @@ void TApdComPort::OpenNetwork(const QString& pPath) {
   lDone();
   if (!*lAlive) {
     HeldPaths().remove(lHeld);
-    throw eError(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(pPath));
+    throw EOpenAborted(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(pPath));
   }
   lLine->OnDataAvailable = [this] { ReadyRead(); };
   lLine->OnLost = [this](const QString& pText) {

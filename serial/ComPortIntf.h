@@ -57,6 +57,9 @@ using tComPortFactory = std::function<std::unique_ptr<iComPort>()>;
 // Opening errors the device frame tells apart (messages 103 and 104).
 CORVANE_DECLARE_ERROR(EBadId)
 CORVANE_DECLARE_ERROR(EAlreadyOpen)
+// An opening that waits (a network port connecting) was ended meanwhile by closing or
+// releasing the port: the user disconnected, nothing to report.
+CORVANE_DECLARE_ERROR(EOpenAborted)
 
 // A device this user may not open. Group is the device's group; InGroup tells whether the
 // user is in it already (then the device's own access rights forbid reading and writing).

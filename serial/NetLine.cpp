@@ -100,7 +100,8 @@ void TNetLine::Open(const tSettings& pSettings, int pTimeoutMs) {
   WaitUntil(
       [this] { return mAborted || mError || mSocket->state() == QAbstractSocket::ConnectedState; },
       lLeft());
-  if (mAborted) throw eError(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
+  if (mAborted)
+    throw EOpenAborted(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
   if (mSocket->state() != QAbstractSocket::ConnectedState) {
     ENetUnreachable::tReason lReason = ENetUnreachable::nrNoAnswer;
     if (mError == QAbstractSocket::HostNotFoundError)
@@ -125,7 +126,8 @@ void TNetLine::Open(const tSettings& pSettings, int pTimeoutMs) {
                  lState == tTelnetCodec::osNo;
         },
         lLeft());
-    if (mAborted) throw eError(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
+    if (mAborted)
+      throw EOpenAborted(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
     const auto lComPort = mCodec.Local(tTelnetCodec::coComPort);
     if (lComPort == tTelnetCodec::osWantYes && !mError) {
       // Connected, but nothing came back: a server that hangs counts as one not answering.
@@ -156,7 +158,8 @@ void TNetLine::Open(const tSettings& pSettings, int pTimeoutMs) {
     mOpen = false;
     WaitUntil([this] { return mAborted || mError || mServerBaud != 0; },
               std::min<std::int64_t>(lLeft(), cSettleMs));
-    if (mAborted) throw eError(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
+    if (mAborted)
+      throw EOpenAborted(QStringLiteral("%1: Verbindungsaufbau abgebrochen").arg(lAddress));
   }
   if (mSocket->state() != QAbstractSocket::ConnectedState) {
     const QString lWhy = mSocket->errorString();

@@ -53,7 +53,7 @@ public:
 
   // Connects and makes the settings; ENetUnreachable (an EBadId) when the host is unknown,
   // refuses or does not answer in time, eError when the server does not speak the com-port
-  // option or the opening was aborted (Abort, from a handler run inside the wait).
+  // option, EOpenAborted when Abort was called from a handler run inside the wait.
   void Open(const tSettings& pSettings, int pTimeoutMs);
   void Abort();
   void Close();

@@ -9,7 +9,7 @@ build="${1:?build folder}"
 seconds="${2:-25}"
 shift $(( $# >= 2 ? 2 : $# ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(FuzzK40Transact FuzzR70Transact FuzzK40Live FuzzR70Live FuzzFrameProbes FuzzTrafficDecoders)
+[ ${#targets[@]} -gt 0 ] || targets=(FuzzK40Transact FuzzR70Transact FuzzK40Live FuzzR70Live FuzzFrameProbes FuzzTrafficDecoders FuzzTelnetCodec)
 cxx="${CORVANE_CLANGXX:-clang++-14}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(cd "$here/../.." && pwd)}"
 

@@ -290,6 +290,23 @@ TEST_F(NetPorts, unreachable_servers_are_reported_as_missing_ports_with_the_addr
     if (lTook > 200) EXPECT_GE(lTicks, int(lTook / 20 / 4)) << lTook << " ms";
   }
 
+  // Disconnected while it still waits for the silent server: at once, and without a box.
+  {
+    mDialogs.Clear();
+    ASSERT_TRUE(
+        mMap->SetEntry(cComNr, QStringLiteral("rfc2217://127.0.0.1:%1").arg(lSilent.serverPort())));
+    TFrameDevice lFrame;
+    lFrame.Initialize(cComNr);
+    QTimer::singleShot(300, &lFrame, [&] { lFrame.Disconnect(); });
+    QElapsedTimer lClock;
+    lClock.start();
+    lFrame.Connect();
+    EXPECT_LT(lClock.elapsed(), 1500);
+    EXPECT_EQ(lFrame.DeviceStatus(), dsDisconnected);
+    PumpFor(100);
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join(" | "));
+  }
+
   // In English, with the language switched.
   Resources().SetLanguage(laEnglish);
   mDialogs.Clear();
