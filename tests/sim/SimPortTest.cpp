@@ -101,8 +101,7 @@ TEST(SimPort, ALinkRunsAtItsRatePlusTheProgramsOwnTimeHoweverTheTimersHandOverTh
   lPort.SendBytes(kRequest);
   ASSERT_TRUE(WaitFor([&] { return lReplies == cExchanges; }));
   const qint64 lElapsed = lClock.nsecsElapsed();
-  const qint64 lLineNs =
-      cExchanges * (kRequest.size() + kReply.size()) * 10'000'000'000LL / 115200;
+  const qint64 lLineNs = cExchanges * (kRequest.size() + kReply.size()) * 10'000'000'000LL / 115200;
   // The last reply may come a millisecond early or late; handing a reply to the program and
   // its request to the instrument take a few microseconds each.
   EXPECT_GE(lElapsed, lLineNs + lAnswering - 1'000'000);
