@@ -5,16 +5,17 @@
 
 #include "core/DateTime.h"
 #include "core/Error.h"
-#include "widgets/BitButton.h"
-#include "widgets/DialogService.h"
-#include "widgets/GridHelpers.h"
 #include "i18n/Resources.h"
-#include "widgets/RichEdit.h"
 #include "logger/LogChart.h"
 #include "logger/LogFormat.h"
+#include "logger/LogGrid.h"
 #include "logger/LogJournal.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"
+#include "widgets/BitButton.h"
+#include "widgets/DialogService.h"
+#include "widgets/GridHelpers.h"
+#include "widgets/RichEdit.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -508,11 +509,8 @@ void TFrameLoggingOvvw::UpdateDataButtons() {
 }
 
 void TFrameLoggingOvvw::KeepNewestRowInView() {
-  const int rowHeight = std::max(1, StringGridLog->verticalHeader()->defaultSectionSize());
-  const int visible = StringGridLog->viewport()->height() / rowHeight;
-  if (mLogEntryCnt > 0 && visible <= mLogEntryCnt)
-    StringGridLog->scrollTo(mTable->index(mLogEntryCnt - 1, 0),
-                            QAbstractItemView::PositionAtBottom);
+  if (mLogEntryCnt > 0 && StringGridLog->VisibleRows() <= mLogEntryCnt)
+    StringGridLog->ShowRowAtBottom(mLogEntryCnt - 1);
 }
 
 void TFrameLoggingOvvw::AddLogPoint(tLogSeries* pSeries, double pValue, double pKey) {

@@ -4,6 +4,7 @@
 #include "core/Types.h"
 #include "i18n/MessageSlots.h"
 #include "logger/Device.h"
+#include "logger/LogGrid.h"
 #include <QPrinter>
 #include <QString>
 #include <QTimer>
@@ -72,7 +73,7 @@ public:
   int LogEntryCnt() const { return mLogEntryCnt; }
   const tLogTableModel& Table() const { return *mTable; }
   tLogTableModel* TableModel() const { return mTable; }
-  QTableView* Grid() const { return StringGridLog; }
+  TLogGrid* Grid() const { return StringGridLog; }
   tLogChart* Chart() const { return mChart; }
   const std::vector<tDevice*>& DeviceList() const { return mDeviceList; }
   const std::vector<tDevice*>& DeviceListLog() const { return mDeviceListLog; }
@@ -180,7 +181,7 @@ private:
   QTabWidget* PageControl = nullptr;
   QWidget* TabSheetTabelle = nullptr;
   QWidget* TabSheetChart = nullptr;
-  QTableView* StringGridLog = nullptr;
+  TLogGrid* StringGridLog = nullptr;
   tLogChart* mChart = nullptr;
   tBitButton* BitBtnHlpZoom = nullptr;
   QPushButton* ButtonSaveTable = nullptr;

@@ -2,16 +2,17 @@
 #include "core/DateTime.h"
 #include "core/Error.h"
 #include "core/Format.h"
-#include "widgets/BitButton.h"
-#include "widgets/DialogService.h"
-#include "widgets/GridHelpers.h"
 #include "i18n/Resources.h"
-#include "widgets/RichEdit.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "logger/LogChart.h"
 #include "logger/LogFormat.h"
+#include "logger/LogGrid.h"
 #include "logger/LogTableModel.h"
 #include "pages/FrameDevice.h"
+#include "widgets/BitButton.h"
+#include "widgets/DialogService.h"
+#include "widgets/GridHelpers.h"
+#include "widgets/RichEdit.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -201,9 +202,8 @@ void TFrameLoggingOvvw::BuildControls() {
   TabSheetTabelle = new QWidget();
   named(TabSheetTabelle, "TabSheetTabelle");
   auto* tablePage = new QVBoxLayout(TabSheetTabelle);
-  StringGridLog = new QTableView(TabSheetTabelle);
+  StringGridLog = new TLogGrid(mTable, TabSheetTabelle);
   named(StringGridLog, "StringGridLog");
-  StringGridLog->setModel(mTable);
   StringGridLog->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGridLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGridLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -211,7 +211,7 @@ void TFrameLoggingOvvw::BuildControls() {
   StringGridLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
   StringGridLog->setWordWrap(false);
   StringGridLog->verticalHeader()->setVisible(false);
-  // Fixed row heights keep a view of millions of rows cheap to lay out and scroll.
+  // Fixed row heights: the grid's window of rows is as many as fit.
   StringGridLog->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGridLog->verticalHeader()->setDefaultSectionSize(16);
   StringGridLog->verticalHeader()->setMinimumSectionSize(10);

@@ -22,7 +22,7 @@ tLogSeries::~tLogSeries() = default;
 
 void tLogSeries::ShareData(const tLogSeries& pSource) {
   mData = pSource.mData;
-  mInners.clear();
+  mKept.clear();
 }
 
 void tLogSeries::draw(QCPPainter* pPainter) {
@@ -57,13 +57,13 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
   const double span = std::min(
       std::abs(keyAxis->coordToPixel(d.Key(begin)) - keyAxis->coordToPixel(d.Key(end - 1))),
       double(keyAxis->axisRect()->width()) + 2);
-  if (mInnersGeneration != d.Generation()) {
-    mInners.clear();
-    mInnersGeneration = d.Generation();
+  if (mKeptGeneration != d.Generation()) {
+    mKept.clear();
+    mKeptGeneration = d.Generation();
   }
-  mNextInners.clear();
+  mNextKept.clear();
   if (!mAdaptiveSampling || double(end - begin) < int(2 * span + 2)) {
-    mInners.clear();
+    mKept.clear();
     result.reserve(int(end - begin));
     for (std::size_t i = begin; i < end; ++i)
       result.append(QCPGraphData(d.Key(i), d.Value(i)));
@@ -91,16 +91,16 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
   // The points of the last interval: where the next one probably ends.
   std::size_t width = 1;
   std::size_t previous = 0;
-  bool envelope = true;
+  tReadDepth depth = rdAllLevels;
   for (;;) {
     const std::size_t next = std::min(d.LowerBound(start + epsilon, first + 1, first + width), end);
     width = next - first;
-    // Beyond the lowest level only while interiors are not found among the kept ones.
-    d.Prefetch(next + 4 * width, envelope ? SIZE_MAX : 1);
+    // The levels only as far as the last interval needed them.
+    d.Prefetch(next + 4 * width, depth == rdAllLevels ? SIZE_MAX : depth == rdLowestLevels ? 1 : 0);
     if (next - first >= 2) {
       double low = 0;
       double high = 0;
-      envelope = Extremes(first, next, previous, low, high);
+      depth = Extremes(first, next, previous, low, high);
       // Next to an empty pixel the line leaves from the interval's first and last value.
       if (lastIntervalEnd < start - epsilon)
         result.append(QCPGraphData(start + epsilon * 0.2, d.Value(first)));
@@ -117,42 +117,78 @@ QVector<QCPGraphData> tLogSeries::LineData() const {
     start = intervalStart(d.Key(first));
     if (widthVaries) epsilon = pixelWidth(start);
   }
-  mInners.swap(mNextInners);
+  mKept.swap(mNextKept);
   return result;
 }
 
-bool tLogSeries::Extremes(std::size_t pFirst, std::size_t pEnd, std::size_t& pPrevious,
-                          double& pLow, double& pHigh) const {
+tLogSeries::tReadDepth tLogSeries::Extremes(std::size_t pFirst, std::size_t pEnd,
+                                            std::size_t& pPrevious, double& pLow,
+                                            double& pHigh) const {
   const tLogSeriesData& d = *mData;
-  const std::size_t innerFirst = (pFirst + cInnerAlign - 1) / cInnerAlign * cInnerAlign;
-  const std::size_t innerEnd = pEnd / cInnerAlign * cInnerAlign;
-  if (innerFirst >= innerEnd) {
-    d.MinMax(pFirst, pEnd, pLow, pHigh);
-    return true;
-  }
-  while (pPrevious < mInners.size() && mInners[pPrevious].First < innerFirst)
+  tKept next{pFirst, pEnd, 0, 0, 0, 0, 0, 0};
+  next.InnerFirst = (pFirst + cInnerAlign - 1) / cInnerAlign * cInnerAlign;
+  next.InnerEnd = std::max(next.InnerFirst, pEnd / cInnerAlign * cInnerAlign);
+  const bool inner = next.InnerFirst < next.InnerEnd;
+  // The kept interval that holds pFirst, if any.
+  while (pPrevious < mKept.size() && mKept[pPrevious].End <= pFirst)
     ++pPrevious;
-  bool envelope = true;
-  if (pPrevious < mInners.size() && mInners[pPrevious].First == innerFirst &&
-      mInners[pPrevious].End == innerEnd) {
-    pLow = mInners[pPrevious].Low;
-    pHigh = mInners[pPrevious].High;
-    envelope = false;
-  } else {
-    d.MinMax(innerFirst, innerEnd, pLow, pHigh);
-  }
-  mNextInners.push_back(tInner{innerFirst, innerEnd, pLow, pHigh});
+  const tKept* kept =
+      pPrevious < mKept.size() && mKept[pPrevious].First <= pFirst ? &mKept[pPrevious] : nullptr;
+  const bool sameInner =
+      inner && kept && kept->InnerFirst == next.InnerFirst && kept->InnerEnd == next.InnerEnd;
   double low = 0;
   double high = 0;
-  if (pFirst < innerFirst) {
-    d.MinMax(pFirst, innerFirst, low, high);
+  auto take = [&](std::size_t pFrom, std::size_t pTo) {
+    if (pFrom >= pTo) return;
+    d.MinMax(pFrom, pTo, low, high);
     pLow = std::min(pLow, low);
     pHigh = std::max(pHigh, high);
+  };
+
+  // Its extremes still lie within what is left of it when the points it lost are all inside
+  // them; then only the points it gained are read.
+  if (kept && kept->End <= pEnd) {
+    bool still = true;
+    if (kept->First < pFirst) {
+      d.MinMax(kept->First, pFirst, low, high);
+      still = low > kept->Low && high < kept->High;
+    }
+    if (still) {
+      pLow = kept->Low;
+      pHigh = kept->High;
+      take(kept->End, pEnd);
+      next.Low = pLow;
+      next.High = pHigh;
+      if (sameInner) {
+        next.InnerLow = kept->InnerLow;
+        next.InnerHigh = kept->InnerHigh;
+      } else {
+        next.InnerEnd = next.InnerFirst; // not known: read when needed
+      }
+      mNextKept.push_back(next);
+      return rdPoints;
+    }
   }
-  if (innerEnd < pEnd) {
-    d.MinMax(innerEnd, pEnd, low, high);
-    pLow = std::min(pLow, low);
-    pHigh = std::max(pHigh, high);
+
+  tReadDepth depth = rdLowestLevels;
+  if (!inner) {
+    d.MinMax(pFirst, pEnd, pLow, pHigh);
+    depth = rdAllLevels;
+  } else {
+    if (sameInner) {
+      pLow = kept->InnerLow;
+      pHigh = kept->InnerHigh;
+    } else {
+      d.MinMax(next.InnerFirst, next.InnerEnd, pLow, pHigh);
+      depth = rdAllLevels;
+    }
+    next.InnerLow = pLow;
+    next.InnerHigh = pHigh;
+    take(pFirst, next.InnerFirst);
+    take(next.InnerEnd, pEnd);
   }
-  return envelope;
+  next.Low = pLow;
+  next.High = pHigh;
+  mNextKept.push_back(next);
+  return depth;
 }

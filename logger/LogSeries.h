@@ -38,26 +38,34 @@ protected:
   void draw(QCPPainter* pPainter) override;
 
 private:
-  // The extremes of the points First .. End - 1, both multiples of a level-2 block.
-  struct tInner {
+  // Of one sampled interval of the last drawing: the extremes of its points First .. End - 1,
+  // and of its interior InnerFirst .. InnerEnd - 1 between its first and last boundary of a
+  // level-2 block (none when InnerFirst == InnerEnd).
+  struct tKept {
     std::size_t First;
     std::size_t End;
     double Low;
     double High;
+    std::size_t InnerFirst;
+    std::size_t InnerEnd;
+    double InnerLow;
+    double InnerHigh;
   };
+  // How Extremes found an interval's extremes, for what to fetch ahead for the next ones.
+  enum tReadDepth { rdPoints, rdLowestLevels, rdAllLevels };
   // The smallest and largest value of the points pFirst .. pEnd - 1. pPrevious walks the kept
-  // interiors of the last drawing along with the calls, which come in the order of the points.
-  // False when a kept interior spared reading the envelope's upper levels.
-  bool Extremes(std::size_t pFirst, std::size_t pEnd, std::size_t& pPrevious, double& pLow,
-                double& pHigh) const;
+  // intervals of the last drawing along with the calls, which come in the order of the points.
+  tReadDepth Extremes(std::size_t pFirst, std::size_t pEnd, std::size_t& pPrevious, double& pLow,
+                      double& pHigh) const;
 
   std::shared_ptr<tLogSeriesData> mData;
-  // Of each sampled interval of the last drawing, the extremes of its interior between the
-  // first and last boundary of a level-2 block. A repaint a few new points later moves every
-  // pixel boundary by a few points; the interiors stay as they were, and only the ends are read
-  // from the lowest levels, close to where the search for the boundary reads anyway. The upper
-  // levels lie far apart in memory and have gone from the caches between repaints.
-  mutable std::vector<tInner> mInners;
-  mutable std::vector<tInner> mNextInners;
-  mutable std::uint64_t mInnersGeneration = 0;
+  // A repaint a few new points later moves every pixel boundary by a few points. An interval
+  // whose extremes did not lie among the points it lost keeps them, and only the points that
+  // moved across its boundaries are read: they lie where the search for the boundary reads
+  // anyway. Otherwise its interior is taken from the last drawing while unchanged, and only its
+  // ends are read from the lowest levels. Levels lie far apart in memory and have gone from the
+  // caches between repaints.
+  mutable std::vector<tKept> mKept;
+  mutable std::vector<tKept> mNextKept;
+  mutable std::uint64_t mKeptGeneration = 0;
 };

@@ -8,9 +8,10 @@ namespace {
 // Timers have millisecond steps and the event loop rounds its waits up to whole milliseconds,
 // so a timer aimed exactly at a byte's time would fire up to a millisecond late on every
 // exchange. Instead a byte is taken up to kEarlyNs before its time, and the timer is aimed
-// at the first whole millisecond inside that window. What either side sends in answer
-// starts no earlier than the time the bytes it saw were due, so the line keeps its exact
-// timing from byte to byte and frame to frame: never faster than the rate, and not late.
+// at the first whole millisecond inside that window. The line keeps its own time: what either
+// side sends in answer starts when the bytes it saw were due plus the time it took since they
+// were handed to it. Bytes handed over early or late thus neither hide a side's own time
+// nor add the timers' to it, and the line runs exactly at its rate from frame to frame.
 constexpr qint64 kEarlyNs = 800'000;
 
 // Which simulated port holds which instrument open: a second port on the same instrument is
@@ -68,6 +69,7 @@ void tSimPort::SetOpen(bool pValue) {
   mReceived.clear();
   mTxLineFreeNs = mRxLineFreeNs = mClock.nsecsElapsed();
   mInstrumentSawNs = mProgramSawNs = mTxLineFreeNs;
+  mInstrumentHandedNs = mProgramHandedNs = mTxLineFreeNs;
   mToldBaud = 0;
   TellBaud(FBaud);
 }
@@ -110,8 +112,8 @@ void tSimPort::SendBytes(const QByteArray& pBytes) {
   if (!FOpen || pBytes.isEmpty()) return;
   const qint64 lNow = mClock.nsecsElapsed();
   const bool lPaced = FFaults.PaceAtBaud;
-  // An answer to bytes taken early starts when they were due, not when they were read.
-  qint64 lDue = std::max({lNow, mTxLineFreeNs, mProgramSawNs});
+  qint64 lDue = lPaced ? std::max(mTxLineFreeNs, LineTime(lNow, mProgramSawNs, mProgramHandedNs))
+                       : std::max({lNow, mTxLineFreeNs, mProgramSawNs});
   for (char lByte : pBytes) {
     if (lPaced) lDue += ByteNs(FBaud);
     mToInstrument.push_back({static_cast<quint8>(lByte), FBaud, lPaced ? lDue : lNow});
@@ -141,6 +143,12 @@ void tSimPort::Vanish() {
   if (OnLineLost) OnLineLost(this, lText);
 }
 
+qint64 tSimPort::LineTime(qint64 pNowNs, qint64 pSawNs, qint64 pHandedNs) {
+  // The line's time of an answer: the side saw the bytes when they were due and has taken
+  // since then what it took since they were handed over.
+  return pSawNs + (pNowNs - pHandedNs);
+}
+
 qint64 tSimPort::ByteNs(int pBaud) const {
   return pBaud > 0 ? 10'000'000'000LL / pBaud : 0;
 }
@@ -149,10 +157,11 @@ void tSimPort::Transmitted(const QByteArray& pFrame) {
   if (!FOpen || FFaults.Silent || pFrame.isEmpty()) return;
   const QByteArray lFrame = FaultyReply(FFaults, pFrame, mRepliesSent);
 
-  // The instrument answers once the request was due, even if it was handed over early.
-  const qint64 lNow = std::max(mClock.nsecsElapsed(), mInstrumentSawNs);
-  const qint64 lStart = lNow + qint64(std::max(0, FFaults.ReplyDelayMs)) * 1'000'000;
   const bool lPaced = FFaults.PaceAtBaud;
+  const qint64 lClockNs = mClock.nsecsElapsed();
+  const qint64 lNow = lPaced ? LineTime(lClockNs, mInstrumentSawNs, mInstrumentHandedNs)
+                             : std::max(lClockNs, mInstrumentSawNs);
+  const qint64 lStart = lNow + qint64(std::max(0, FFaults.ReplyDelayMs)) * 1'000'000;
   qint64 lDue = lPaced ? std::max(lStart, mRxLineFreeNs) : lStart;
   for (char lByte : lFrame) {
     if (lPaced) lDue += ByteNs(FBaud);
@@ -193,6 +202,7 @@ void tSimPort::DeliverToInstrument() {
       mToInstrument.pop_front();
     }
     TellBaud(lBaud);
+    mInstrumentHandedNs = mClock.nsecsElapsed();
     mSentLog.append(lChunk);
     if (mInstrument) mInstrument->Receive(lChunk);
     if (lAlive.expired()) return;
@@ -210,6 +220,7 @@ void tSimPort::DeliverToProgram() {
     mToProgram.pop_front();
     lArrived = true;
   }
+  if (lArrived) mProgramHandedNs = mClock.nsecsElapsed();
   Schedule(mRxTimer, mToProgram);
   // In the same pass as the arrival, as readyRead is: a later pass would let the next byte
   // of a slow line join the same read on a busy machine.

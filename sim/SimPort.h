@@ -5,7 +5,9 @@
 // Bytes travel through the event loop in both directions, never inside SendBytes: the
 // instrument sees the program's bytes when they would have left the line, and the program's
 // handler is called from a timer, as QSerialPort's readyRead would be. With
-// tSimFaults::PaceAtBaud every byte takes 10 bit times at the rate set on the port.
+// tSimFaults::PaceAtBaud every byte takes 10 bit times at the rate set on the port, and the
+// time either side takes to answer counts on the line as it would on a real one, however
+// early or late the event loop's timers hand the bytes over.
 #include "serial/ComPortIntf.h"
 #include "sim/SimInstrument.h"
 
@@ -80,6 +82,7 @@ private:
     qint64 DueNs; // when its stop bit has left the line, on mClock
   };
 
+  static qint64 LineTime(qint64 pNowNs, qint64 pSawNs, qint64 pHandedNs);
   qint64 ByteNs(int pBaud) const;
   void Transmitted(const QByteArray& pFrame);
   void Schedule(QTimer& pTimer, const std::deque<tLineByte>& pQueue);
@@ -108,9 +111,12 @@ private:
   std::deque<tLineByte> mToProgram;
   qint64 mTxLineFreeNs = 0;
   qint64 mRxLineFreeNs = 0;
-  // When the last byte each side was handed was due: its answers cannot start earlier.
+  // When the last byte each side was handed was due, and when it was handed over: its answers
+  // start on the line that long after the first as they come after the second.
   qint64 mInstrumentSawNs = 0;
   qint64 mProgramSawNs = 0;
+  qint64 mInstrumentHandedNs = 0;
+  qint64 mProgramHandedNs = 0;
   QTimer mTxTimer;
   QTimer mRxTimer;
   QByteArray mReceived; // arrived, not yet read by the program

@@ -95,6 +95,10 @@ bool IsStringGridRegistered(const QAbstractItemView* pGrid) {
 }
 
 int StringGridRow(const QAbstractItemView* pGrid, int pModelRow) {
+  if (pGrid->model()) {
+    const QVariant row = pGrid->model()->headerData(pModelRow, Qt::Vertical, GridRowRole);
+    if (row.isValid()) pModelRow = row.toInt();
+  }
   auto* table = qobject_cast<const QTableView*>(pGrid);
   return table && !table->horizontalHeader()->isHidden() ? pModelRow + 1 : pModelRow;
 }

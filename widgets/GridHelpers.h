@@ -32,6 +32,10 @@ struct tStringGridItem {
   QColor ColorEven;
 };
 
+// A model that shows a window onto a longer table answers, for a vertical header section, the
+// section's row in the whole table under this role; rows are then counted (and coloured) by it.
+constexpr int GridRowRole = Qt::UserRole + 0x4752;
+
 // Colours the grid's rows alternately (odd / even grid rows) and calls the hook per cell.
 void RegisterStringGrid(QAbstractItemView* pGrid, const QColor& pColorOdd, const QColor& pColorEven,
                         tCellColorsEvent pOnCellColors = {});

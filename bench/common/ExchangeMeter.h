@@ -38,6 +38,14 @@ public:
     return *lMid / 1e3;
   }
   double MedianReplyToRequestUs() const { return MedianUs(ReplyToRequestNs); }
+  // The mean counts what the line loses; a few long turns weigh in it, unlike in the median.
+  double MeanReplyToRequestUs() const {
+    if (ReplyToRequestNs.empty()) return 0;
+    double lSum = 0;
+    for (qint64 lNs : ReplyToRequestNs)
+      lSum += double(lNs);
+    return lSum / double(ReplyToRequestNs.size()) / 1e3;
+  }
   // Request sent to its reply's last byte, less the line time of the exchange.
   double MedianReplyExcessUs() const { return MedianUs(ReplyExcessNs); }
 

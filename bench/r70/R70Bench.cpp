@@ -7,9 +7,11 @@
 // Every paced row is followed by its ceiling, measured in the same run on the same line: a
 // client that does nothing but send the next request once a reply is complete. Over the
 // pty that shows what the pty and the peer leave for any program on this machine; in
-// process it shows what the simulated port's millisecond timers leave. That port hands
-// bytes over up to 0.8 ms early while keeping the line's timing, so the in-process rows
-// hide the program's turnaround, and their "reply late" is the port's scheduling.
+// process it shows what the simulated port leaves. That port hands bytes over by millisecond
+// timers, up to 0.8 ms early or late, but keeps the line's own time: each side's answer
+// starts on the line when the bytes it saw were due plus the time it took since they were
+// handed to it. The in-process rows thus show the line plus the program's (and the model's)
+// own time, whatever the timers do, and their "reply late" is the timers' jitter.
 //
 //   bench_r70 [seconds per run, default 5]
 #include "bench/common/ExchangeMeter.h"
@@ -65,7 +67,8 @@ struct tLiveFigures {
   double Ratio = 0;     // of the line's limit
   double PerSecond = 0; // exchanges answered per second
   double TurnUs = 0;    // median: complete reply to next request
-  double ExcessUs = 0;  // median: reply's last byte later than the line allows
+  double MeanTurnUs = 0;
+  double ExcessUs = 0; // median: reply's last byte later than the line allows
   double CpuShare = 0;
 };
 
@@ -83,6 +86,7 @@ tLiveFigures MeasureLive(std::unique_ptr<iComPort> pPort, int pBaud, int pSecond
   f.Ratio = log->LineRatio();
   f.PerSecond = log->ExchangesPerSecond();
   f.TurnUs = log->MedianReplyToRequestUs();
+  f.MeanTurnUs = log->MeanReplyToRequestUs();
   f.ExcessUs = log->MedianReplyExcessUs();
   f.CpuShare = (CpuSeconds() - cpu0) / log->WallSeconds();
   return f;
@@ -193,9 +197,9 @@ bool MeasureWithTool(int pBaud, int pSeconds, tLiveFigures& pFigures) {
 
 void Print(const char* pWhat, int pBaud, const tLiveFigures& pF) {
   std::printf("%-34s %6d  %8.1f/s  limit %7.1f/s  ratio %5.3f  cpu %5.1f %%  "
-              "reply->request %3.0f us  reply late %4.0f us\n",
+              "reply->request %3.0f us  reply late %4.0f us  (reply->request mean %.0f us)\n",
               pWhat, pBaud, pF.Ratio * LineLimit(pBaud), LineLimit(pBaud), pF.Ratio,
-              pF.CpuShare * 100, pF.TurnUs, pF.ExcessUs);
+              pF.CpuShare * 100, pF.TurnUs, pF.ExcessUs, pF.MeanTurnUs);
 }
 
 tSimR70* PeerInstrument(int pBaud) {
@@ -222,8 +226,8 @@ int main(int argc, char** argv) {
     tSimR70 sim(tSimR70::tModel::R7x, baud);
     const tLiveFigures f = MeasureLive(SimPortFor(sim, baud), baud, seconds);
     Print("in-process simulated port", baud, f);
-    // The simulated port hands bytes over by millisecond timers of this very process, so its
-    // own pace depends on how promptly the process wakes; this is its ceiling in this run.
+    // What the simulated port allows a client that answers at once: the line's limit, less the
+    // model's and the client's own time.
     const double ceiling = MeasureSimCeiling(baud, seconds);
     std::printf("%-34s %6d  ratio %5.3f for a client that answers from the notification; "
                 "the program reaches %.3f of it\n",

@@ -4,6 +4,7 @@
 #include "support/WaitFor.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,6 +65,47 @@ TEST(SimPort, PacesBothDirectionsAtTenBitTimesPerByte) {
   // 11 bytes on the line in all; each direction may end half a millisecond early.
   EXPECT_GE(lClock.nsecsElapsed(), 11 * 10'000'000'000LL / 1200 - 1'000'000);
   EXPECT_EQ(lReceiver.Bytes, kReply);
+}
+
+// Coarse timers hand bytes over early or late; the line must still run at exactly its rate
+// plus the time the program takes to answer: neither hide that time (bytes handed over early)
+// nor add the timers' lateness to it, or the simulated link would not show what the program
+// costs.
+TEST(SimPort, ALinkRunsAtItsRatePlusTheProgramsOwnTimeHoweverTheTimersHandOverTheBytes) {
+  tSimScripted lInstrument;
+  lInstrument.SetReply(kRequest, kReply);
+  tSimPort lPort(&lInstrument);
+  constexpr int cExchanges = 100;
+  constexpr qint64 cAnswerNs = 300'000;
+  int lReplies = 0;
+  int lReceived = 0;
+  qint64 lAnswering = 0;
+  lPort.SetOnTriggerAvail([&](iComPort* pCP, quint16 pCount) {
+    QElapsedTimer lWork;
+    lWork.start();
+    for (int i = 0; i < pCount; ++i)
+      pCP->ReadByte();
+    lReceived += pCount;
+    if (lReceived < kReply.size()) return;
+    lReceived = 0;
+    if (++lReplies == cExchanges) return;
+    // A program that takes a while over each reply, less than the early hand-over.
+    while (lWork.nsecsElapsed() < cAnswerNs)
+      QThread::usleep(50);
+    pCP->SendBytes(kRequest);
+    lAnswering += lWork.nsecsElapsed();
+  });
+  OpenAt(lPort, 115200, true);
+  QElapsedTimer lClock;
+  lClock.start();
+  lPort.SendBytes(kRequest);
+  ASSERT_TRUE(WaitFor([&] { return lReplies == cExchanges; }));
+  const qint64 lElapsed = lClock.nsecsElapsed();
+  const qint64 lLineNs = cExchanges * (kRequest.size() + kReply.size()) * 10'000'000'000LL / 115200;
+  // The last reply may come a millisecond early or late; handing a reply to the program and
+  // its request to the instrument take a few microseconds each.
+  EXPECT_GE(lElapsed, lLineNs + lAnswering - 1'000'000);
+  EXPECT_LE(lElapsed, lLineNs + lAnswering + 1'000'000 + cExchanges * 20'000);
 }
 
 TEST(SimPort, ClearTransmitDropsBytesStillWaitingForTheLine) {
