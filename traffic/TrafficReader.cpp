@@ -127,7 +127,7 @@ void tTrafficReader::DescribeSent(tTrafficLine& pLine, const tTrafficContext& pC
 }
 
 void tTrafficReader::DescribeReceived(tTrafficLine& pLine, const tTrafficRecord& pRecord,
-                                      const tTrafficContext& pContext) const {
+                                      const tTrafficContext& pContext, std::int64_t pNowUs) const {
   QByteArray lRequest;
   if (!(pRecord.Flags & tgOutside) && pLine.Seq > mLog.FirstSeq() &&
       mLog.Record(pLine.Seq - 1).Kind == tkSent)
@@ -147,6 +147,14 @@ void tTrafficReader::DescribeReceived(tTrafficLine& pLine, const tTrafficRecord&
     const tTrafficRecord& lBefore = mLog.Record(pLine.Seq - 1);
     const std::int64_t lPauseUs = pRecord.TimeUs - lBefore.TimeUs - std::int64_t(lBefore.SpanUs);
     Join(lText, WithNumber(Text(ttAfterPause), std::max<std::int64_t>(lPauseUs, 0) / 1000));
+  }
+  // A reply still arriving is judged once it is complete or has stalled.
+  const bool lArriving =
+      pLine.Seq + 1 == mLog.EndSeq() && mLog.NewestOpen() &&
+      pNowUs - pRecord.TimeUs - std::int64_t(pRecord.SpanUs) <= tTrafficLog::cGapMs * 1000;
+  if (lArriving && (lMeaning.Fit == ffTruncated || lMeaning.Checksum == cvIncomplete)) {
+    pLine.Meaning = lText;
+    return;
   }
   if (AppendVerdicts(lText, lMeaning)) pLine.Error = true;
   pLine.Meaning = lText;
@@ -169,7 +177,7 @@ tTrafficLine tTrafficReader::Line(std::uint64_t pSeq, std::int64_t pNowUs) const
     DescribeSent(lLine, lSegment.Context, pNowUs);
     break;
   case tkReceived:
-    DescribeReceived(lLine, lRecord, lSegment.Context);
+    DescribeReceived(lLine, lRecord, lSegment.Context, pNowUs);
     break;
   case tkOpened:
     lLine.Meaning = Text(ttOpened);

@@ -54,7 +54,7 @@ private:
   void DescribeSent(tTrafficLine& pLine, const tTrafficContext& pContext,
                     std::int64_t pNowUs) const;
   void DescribeReceived(tTrafficLine& pLine, const tTrafficRecord& pRecord,
-                        const tTrafficContext& pContext) const;
+                        const tTrafficContext& pContext, std::int64_t pNowUs) const;
 
   const tTrafficLog& mLog;
   const tMessageSlots& mTexts;
