@@ -106,6 +106,21 @@ bool tTrafficModel::Matches(std::uint64_t pSeq) const {
   return (lLine.Kind == tkSent || lLine.Kind == tkReceived) && lLine.Command == mFilterCommand;
 }
 
+bool tTrafficModel::Settled(std::uint64_t pSeq) const {
+  if (pSeq + 1 < mLog->EndSeq()) return true;
+  const tTrafficRecord& lRecord = mLog->Record(pSeq);
+  const std::int64_t lSince = MonotonicUSecs() - lRecord.TimeUs - std::int64_t(lRecord.SpanUs);
+  switch (lRecord.Kind) {
+  case tkSent:
+    // Whether a reply came is known once its window has passed.
+    return lSince > std::int64_t(mLog->Segment(lRecord.Segment).Context.ReplyWindowMs) * 1000;
+  case tkReceived:
+    return !mLog->NewestOpen() || lSince > tTrafficLog::cGapMs * 1000;
+  default:
+    return true;
+  }
+}
+
 void tTrafficModel::DropGone() {
   const std::uint64_t lKept = mLog->FirstSeq();
   if (mFirst >= lKept) return;
@@ -142,7 +157,7 @@ void tTrafficModel::Refresh() {
   const bool lChanged = mLog->Revision() != mRevision;
   mRevision = mLog->Revision();
   if (lChanged) Forget(lLiveFrom);
-  if (!mPaused && lChanged) {
+  if (!mPaused) {
     if (mFilter == fiAll) {
       if (lLogEnd > mEnd) {
         beginInsertRows(QModelIndex(), rowCount(), rowCount() + int(lLogEnd - mEnd) - 1);
@@ -150,8 +165,10 @@ void tTrafficModel::Refresh() {
         endInsertRows();
       }
     } else {
-      // A frame that may still change is judged once it is complete.
-      const std::uint64_t lSettled = mLog->NewestOpen() && lLogEnd > 0 ? lLogEnd - 1 : lLogEnd;
+      // A frame whose meaning may still change is judged once it is settled.
+      std::uint64_t lSettled = mEnd;
+      while (lSettled < lLogEnd && Settled(lSettled))
+        ++lSettled;
       std::vector<std::uint64_t> lNew;
       for (std::uint64_t lSeq = mEnd; lSeq < lSettled; ++lSeq)
         if (Matches(lSeq)) lNew.push_back(lSeq);
@@ -160,7 +177,7 @@ void tTrafficModel::Refresh() {
         mRows.insert(mRows.end(), lNew.begin(), lNew.end());
         endInsertRows();
       }
-      mEnd = std::max(mEnd, lSettled);
+      mEnd = lSettled;
     }
   }
   // A request still waiting turns into "no reply" with time alone.
@@ -202,7 +219,9 @@ void tTrafficModel::SetFilter(tFilter pFilter, tTrafficCommand pCommand) {
   beginResetModel();
   mFilter = pFilter;
   mFilterCommand = pCommand;
-  if (mFilter != fiAll && mLog->NewestOpen() && mEnd == mLog->EndSeq() && mEnd > mFirst) --mEnd;
+  if (mFilter != fiAll)
+    while (mEnd > mFirst && !Settled(mEnd - 1))
+      --mEnd;
   Rebuild();
   endResetModel();
   if (!mPaused) {

@@ -48,6 +48,8 @@ public:
 private:
   std::uint64_t SeqOfRow(int pRow) const;
   bool Matches(std::uint64_t pSeq) const;
+  // Whether the frame's line can no longer change.
+  bool Settled(std::uint64_t pSeq) const;
   void Rebuild();
   void DropGone();
   void Forget(std::uint64_t pFromSeq);
