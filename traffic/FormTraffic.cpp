@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -55,7 +56,7 @@ void TFormTraffic::BuildComponents() {
   ButtonPause->setCheckable(true);
   connect(ButtonPause, &QPushButton::toggled, this, [this](bool pOn) {
     mModel->SetPaused(pOn);
-    if (!pOn) TableTraffic->scrollToBottom();
+    if (!pOn && mFollow) TableTraffic->scrollToBottom();
   });
   ButtonClear = new QPushButton(QStringLiteral("760@Leeren"), this);
   ButtonClear->setObjectName(QStringLiteral("ButtonClear"));
@@ -100,11 +101,26 @@ void TFormTraffic::BuildComponents() {
   QHeaderView* lColumns = TableTraffic->horizontalHeader();
   lColumns->setStretchLastSection(true);
   lColumns->setHighlightSections(false);
+  // The meaning, the longest text, comes last and takes the room that is left.
+  lColumns->moveSection(tTrafficModel::coPhase, tTrafficModel::coMeaning);
   const int lChar = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  const int lWidths[tTrafficModel::coCount] = {11 * lChar, 13 * lChar, 11 * lChar, 8 * lChar,
-                                               30 * lChar, 13 * lChar, 48 * lChar, 20 * lChar};
+  const int lFixedChar = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+                             .horizontalAdvance(QLatin1Char('0'));
+  const int lWidths[tTrafficModel::coCount] = {
+      10 * lChar, 12 * lChar, 10 * lChar, 7 * lChar, 25 * lFixedChar, 10 * lFixedChar,
+      60 * lChar, 22 * lChar};
   for (int c = 0; c < tTrafficModel::coCount; ++c)
     TableTraffic->setColumnWidth(c, lWidths[c]);
+
+  // Follows the newest lines until the user scrolls away from them, and again once the user
+  // is back at the end. Only the user's own scrolling counts: the table's range grows after
+  // each batch of lines, a moment after it was scrolled to the end.
+  connect(TableTraffic->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      const QScrollBar* lBar = TableTraffic->verticalScrollBar();
+      mFollow = lBar->value() >= lBar->maximum();
+    });
+  });
 
   auto* lCopy = new QAction(this);
   lCopy->setShortcut(QKeySequence::Copy);
@@ -174,11 +190,8 @@ void TFormTraffic::SelectFilter(int pIndex) {
 }
 
 void TFormTraffic::TimerRefreshTimer() {
-  QScrollBar* lBar = TableTraffic->verticalScrollBar();
-  // Follows the newest lines unless the user has scrolled away from them.
-  const bool lAtEnd = lBar->value() >= lBar->maximum();
   mModel->Refresh();
-  if (lAtEnd && !mModel->Paused()) TableTraffic->scrollToBottom();
+  if (mFollow && !mModel->Paused()) TableTraffic->scrollToBottom();
   UpdateCaption();
 }
 

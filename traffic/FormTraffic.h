@@ -63,4 +63,5 @@ private:
   std::unique_ptr<tTrafficModel> mModel;
   std::function<QString()> mTitle;
   QString mShownTitle;
+  bool mFollow = true;
 };

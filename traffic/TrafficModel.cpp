@@ -156,7 +156,9 @@ void tTrafficModel::Refresh() {
   const std::uint64_t lLiveFrom = lLogEnd > cLiveFrames ? lLogEnd - cLiveFrames : 0;
   const bool lChanged = mLog->Revision() != mRevision;
   mRevision = mLog->Revision();
-  if (lChanged) Forget(lLiveFrom);
+  // Lines decoded while their frames were the newest may have grown since.
+  if (lChanged) Forget(std::min(mLiveFrom, lLiveFrom));
+  mLiveFrom = lLiveFrom;
   if (!mPaused) {
     if (mFilter == fiAll) {
       if (lLogEnd > mEnd) {

@@ -66,6 +66,8 @@ private:
   std::uint64_t mEnd = 0;
   std::deque<std::uint64_t> mRows;
   std::uint64_t mRevision = 0;
+  // The first frame that was still live at the last refresh.
+  std::uint64_t mLiveFrom = 0;
   // Decoded lines of the rows painted lately.
   mutable std::unordered_map<std::uint64_t, tTrafficLine> mCache;
 };

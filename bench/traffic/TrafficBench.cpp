@@ -2,7 +2,8 @@
 // stack on the same line three ways in turn, round after round, so that the machine's load
 // falls on all of them alike: the bare port, the port behind the tap (recording always on,
 // no view: what every instrument row runs), and the tap with the traffic view open (the
-// model taking new frames at its paint rate and the table painting them, offscreen).
+// model taking new frames at its paint rate and the table painting them, offscreen). The
+// tapped runs start with a full ring, the state of a row after a while.
 //
 //   bench_traffic [seconds per run, default 4] [rounds, default 2]
 #include "bench/common/ExchangeMeter.h"
@@ -63,7 +64,14 @@ tFigures Measure(bool pK40, const tMakePort& pMakePort, int pBaud, tMode pMode, 
   auto lTraffic = std::make_shared<tTrafficLog>();
   std::unique_ptr<iComPort> lPort = pMakePort();
   if (pMode != moBare) {
+    // A row that has recorded for a while: the ring is full, so every new frame pushes the
+    // oldest out, and an open view holds its full length and drops lines at the top.
     lTraffic->Opened(pBaud);
+    const QByteArray lOld = QByteArray::fromHex("505A00560D");
+    while (lTraffic->EndSeq() < tTrafficLog::cFrameCapacity) {
+      lTraffic->Boundary();
+      lTraffic->Sent(lOld.constData(), lOld.size(), pBaud);
+    }
     lPort = std::make_unique<tTrafficTap>(std::move(lPort), lTraffic);
   }
   auto lMetered = std::make_unique<tMeteredPort>(std::move(lPort), lExchanges);

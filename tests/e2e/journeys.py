@@ -645,9 +645,38 @@ def _place(s, prefix, x, y, w, h):
 
 
 def _traffic_window(s, com):
-    return s.wait_for(lambda: [a for a in s.find_all() if (a.name or "").startswith(
-        "Traffic – COM%d" % com) or (a.name or "").startswith("Datenverkehr – COM%d" % com)],
-        10, "traffic window of COM%d" % com)[0]
+    """The traffic view's window, found among the program's top-level windows only: a walk
+    through the whole tree would visit every cell of the views' tables."""
+    def top():
+        for i in range(s.app.childCount):
+            a = s.app.getChildAtIndex(i)
+            name = (a.name or "") if a is not None else ""
+            if name.startswith("Traffic – COM%d" % com) or name.startswith(
+                    "Datenverkehr – COM%d" % com):
+                return a
+        return None
+    return s.wait_for(top, 10, "traffic window of COM%d" % com)
+
+
+def _menu_outside_traffic(s, *path):
+    """_menu, looking for the entries everywhere but in the traffic views."""
+    def roots():
+        for i in range(s.app.childCount):
+            a = s.app.getChildAtIndex(i)
+            name = (a.name or "") if a is not None else ""
+            if not name.startswith("Traffic") and not name.startswith("Datenverkehr"):
+                yield a
+
+    def entry(name):
+        for root in roots():
+            for a in s.find_all(name=name, role="menu item", root=root):
+                if s.showing(a):
+                    return a
+        return None
+    for name in path:
+        item = s.wait_for(lambda: entry(name), 10, "menu item %r" % name)
+        s.click_widget(item)
+        time.sleep(0.3)
 
 
 def _wire_runs(frames):
@@ -696,7 +725,9 @@ def view_and_save_traffic_of_both_families(s):
     for com in (3, 5):
         subprocess.run(["xdotool", "windowraise", _window_id(s, "Corvane")], check=True)
         s.click_widget(s.find(name=str(com), root=tree))
-        _menu(s, "Instrument", "Traffic…")
+        _menu_outside_traffic(s, "Instrument", "Traffic…")
+        _place(s, "Traffic – COM%d" % com, *places[com])
+    for com in (3, 5):
         _place(s, "Traffic – COM%d" % com, *places[com])
     time.sleep(2.0)
     s.screenshot("traffic-en")
@@ -705,7 +736,7 @@ def view_and_save_traffic_of_both_families(s):
     # same frames in the same order with the same bytes, from the first probe on.
     for com in (3, 5):
         window = _traffic_window(s, com)
-        assert s.find(name="Traffic – COM%d" % com, contains=True) is not None
+        _place(s, "Traffic – COM%d" % com, *places[com])
         saved = os.path.join(s.out_dir, "traffic-com%d.txt" % com)
         before = set(s.visible_windows())
         s.click_widget(s.find(name="Save…", role="push button", root=window))
@@ -743,13 +774,12 @@ def view_and_save_traffic_of_both_families(s):
 
     # Both views switch with the program's language.
     subprocess.run(["xdotool", "windowraise", _window_id(s, "Corvane")], check=True)
-    _menu(s, "Language", "Deutsch")
-    s.wait_find(name="Sprache", role="menu item")
+    _menu_outside_traffic(s, "Language", "Deutsch")
     for com in (3, 5):
         _place(s, "Datenverkehr – COM%d" % com, *places[com])
     time.sleep(1.5)
     s.screenshot("traffic-de")
-    assert s.find(name="Anhalten", role="push button") is not None
+    assert s.find(name="Anhalten", role="push button", root=_traffic_window(s, 3)) is not None
     s.app_proc.terminate()
     s.app_proc.wait(timeout=15)
 

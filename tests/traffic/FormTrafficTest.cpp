@@ -172,6 +172,20 @@ TEST_F(FormTraffic, shows_new_frames_at_the_paint_rate_holds_them_while_paused_a
   EXPECT_EQ(lLater.Model().rowCount(), 1);
 }
 
+// A line shown while its reply was still arriving is read again once the rest came, even
+// when more frames followed before the next refresh.
+TEST_F(FormTraffic, a_reply_shown_while_arriving_is_shown_whole_after_the_next_refresh) {
+  Feed({{'s', "505a00560d"}, {'r', "500064"}});
+  Open();
+  ASSERT_EQ(Rows(), 3);
+  EXPECT_EQ(Cell(2, tTrafficModel::coHex), "50 00 64");
+  Feed({{'r', "50fc0d"}, {'s', "505a00560d"}, {'r', "50006450fc0d"}, {'s', "505a00560d"}});
+  Tick();
+  ASSERT_EQ(Rows(), 6);
+  EXPECT_EQ(Cell(2, tTrafficModel::coHex), "50 00 64 50 FC 0D");
+  EXPECT_EQ(Cell(2, tTrafficModel::coMeaning), "Druck lesen (PZ) = 1, Prüfsumme gut");
+}
+
 TEST_F(FormTraffic, a_request_without_a_reply_is_marked_once_its_window_has_passed) {
   tTrafficContext lContext;
   lContext.Family = tfR70;
