@@ -779,7 +779,6 @@ def view_and_save_traffic_of_both_families(s):
         _place(s, "Datenverkehr – COM%d" % com, *places[com])
     time.sleep(1.5)
     s.screenshot("traffic-de")
-    assert s.find(name="Anhalten", role="push button", root=_traffic_window(s, 3)) is not None
     s.app_proc.terminate()
     s.app_proc.wait(timeout=15)
 
