@@ -1,6 +1,7 @@
 #include "traffic/FormTraffic.h"
 
 #include "i18n/Resources.h"
+#include "traffic/TrafficDelegate.h"
 #include "traffic/TrafficModel.h"
 #include "traffic/TrafficTexts.h"
 #include "traffic/TrafficWriter.h"
@@ -86,6 +87,7 @@ void TFormTraffic::BuildComponents() {
   TableTraffic->setObjectName(QStringLiteral("TableTraffic"));
   TableTraffic->setAccessibleName(QStringLiteral("TableTraffic"));
   TableTraffic->setModel(mModel.get());
+  TableTraffic->setItemDelegate(new tTrafficDelegate(TableTraffic));
   TableTraffic->setSelectionBehavior(QAbstractItemView::SelectRows);
   TableTraffic->setSelectionMode(QAbstractItemView::ExtendedSelection);
   TableTraffic->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -17,7 +17,7 @@ constexpr std::uint64_t cLiveFrames = 2;
 
 tTrafficModel::tTrafficModel(std::shared_ptr<tTrafficLog> pLog, QObject* pParent)
     : QAbstractTableModel(pParent), mLog(std::move(pLog)), mTexts(TrafficTexts::GermanTexts()),
-      mReader(*mLog, mTexts) {
+      mReader(*mLog, mTexts), mFixedFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
   mFirst = mEnd = mLog->FirstSeq();
   Refresh();
 }
@@ -35,14 +35,28 @@ std::uint64_t tTrafficModel::SeqOfRow(int pRow) const {
   return mFilter == fiAll ? mFirst + std::uint64_t(pRow) : mRows[std::size_t(pRow)];
 }
 
-tTrafficLine tTrafficModel::Line(int pRow) const {
+const tTrafficModel::tShownLine& tTrafficModel::Shown(int pRow) const {
   const std::uint64_t lSeq = SeqOfRow(pRow);
   const auto lIt = mCache.find(lSeq);
   if (lIt != mCache.end()) return lIt->second;
   if (mCache.size() >= cCacheLines) mCache.clear();
-  tTrafficLine lLine = mReader.Line(lSeq, MonotonicUSecs());
-  mCache.emplace(lSeq, lLine);
-  return lLine;
+  tShownLine lShown;
+  lShown.Line = mReader.Line(lSeq, MonotonicUSecs());
+  const tTrafficLine& l = lShown.Line;
+  lShown.Texts[coTime] = tTrafficReader::SinceOpenText(l.SinceOpenMs);
+  lShown.Texts[coWall] =
+      QDateTime::fromMSecsSinceEpoch(l.WallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+  lShown.Texts[coDirection] = mReader.DirectionText(l);
+  if (l.Baud > 0) lShown.Texts[coBaud] = QString::number(l.Baud);
+  lShown.Texts[coHex] = tTrafficReader::HexText(l.Bytes);
+  lShown.Texts[coText] = tTrafficReader::PrintableText(l.Bytes);
+  lShown.Texts[coMeaning] = l.Meaning;
+  lShown.Texts[coPhase] = l.Phase;
+  return mCache.emplace(lSeq, std::move(lShown)).first->second;
+}
+
+tTrafficLine tTrafficModel::Line(int pRow) const {
+  return Shown(pRow).Line;
 }
 
 QVariant tTrafficModel::data(const QModelIndex& pIndex, int pRole) const {
@@ -50,38 +64,17 @@ QVariant tTrafficModel::data(const QModelIndex& pIndex, int pRole) const {
   const int lColumn = pIndex.column();
   switch (pRole) {
   case Qt::DisplayRole:
-  case Qt::ToolTipRole: {
-    const tTrafficLine lLine = Line(pIndex.row());
-    switch (lColumn) {
-    case coTime:
-      return tTrafficReader::SinceOpenText(lLine.SinceOpenMs);
-    case coWall:
-      return QDateTime::fromMSecsSinceEpoch(lLine.WallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
-    case coDirection:
-      return mReader.DirectionText(lLine);
-    case coBaud:
-      return lLine.Baud > 0 ? QVariant(lLine.Baud) : QVariant();
-    case coHex:
-      return tTrafficReader::HexText(lLine.Bytes);
-    case coText:
-      return tTrafficReader::PrintableText(lLine.Bytes);
-    case coMeaning:
-      return lLine.Meaning;
-    case coPhase:
-      return lLine.Phase;
-    }
-    return QVariant();
-  }
+  case Qt::ToolTipRole:
+    return Shown(pIndex.row()).Texts[lColumn];
   case Qt::ForegroundRole: {
-    const tTrafficLine lLine = Line(pIndex.row());
+    const tTrafficLine& lLine = Shown(pIndex.row()).Line;
     if (lLine.Error) return QBrush(QColor(176, 0, 0));
     if (lLine.Kind == tkSent) return QBrush(QColor(22, 72, 154));
     if (lLine.Kind != tkReceived) return QBrush(QColor(96, 96, 96));
     return QVariant();
   }
   case Qt::FontRole:
-    if (lColumn == coHex || lColumn == coText)
-      return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (lColumn == coHex || lColumn == coText) return mFixedFont;
     return QVariant();
   case Qt::TextAlignmentRole:
     if (lColumn == coTime || lColumn == coBaud)

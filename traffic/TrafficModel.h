@@ -7,6 +7,7 @@
 #include "traffic/TrafficReader.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <deque>
 #include <memory>
 #include <unordered_map>
@@ -54,6 +55,13 @@ private:
   void DropGone();
   void Forget(std::uint64_t pFromSeq);
 
+  // A decoded line with the texts of its cells, so that painting formats nothing.
+  struct tShownLine {
+    tTrafficLine Line;
+    QString Texts[coCount];
+  };
+  const tShownLine& Shown(int pRow) const;
+
   std::shared_ptr<tTrafficLog> mLog;
   tMessageSlots mTexts;
   tTrafficReader mReader;
@@ -69,5 +77,6 @@ private:
   // The first frame that was still live at the last refresh.
   std::uint64_t mLiveFrom = 0;
   // Decoded lines of the rows painted lately.
-  mutable std::unordered_map<std::uint64_t, tTrafficLine> mCache;
+  mutable std::unordered_map<std::uint64_t, tShownLine> mCache;
+  QFont mFixedFont;
 };
