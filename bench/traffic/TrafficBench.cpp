@@ -78,13 +78,19 @@ tFigures Measure(bool pK40, const tMakePort& pMakePort, int pBaud, tMode pMode, 
   tDeviceInfo lInfo;
   std::unique_ptr<tDMU_K40ifc> lK40;
   std::unique_ptr<tDMU_R70ifc> lR70;
-  if (pK40) {
-    lInfo.SetDeviceType(dtK4xP);
-    lK40 = std::make_unique<tDMU_K40ifc>(std::move(lMetered));
-    lK40->Initialize(&lInfo);
-  } else {
-    lR70 = std::make_unique<tDMU_R70ifc>(std::move(lMetered), false);
-    lR70->Initialize(&lInfo);
+  try {
+    if (pK40) {
+      lInfo.SetDeviceType(dtK4xP);
+      lK40 = std::make_unique<tDMU_K40ifc>(std::move(lMetered));
+      lK40->Initialize(&lInfo);
+    } else {
+      lR70 = std::make_unique<tDMU_R70ifc>(std::move(lMetered), false);
+      lR70->Initialize(&lInfo);
+    }
+  } catch (const eError& e) {
+    // A loaded machine may miss a start-up reply; the run is repeated.
+    std::printf("  (start-up failed: %s)\n", qPrintable(e.Message()));
+    return tFigures();
   }
   std::unique_ptr<TFormTraffic> lView;
   if (pMode == moView) {
@@ -131,7 +137,8 @@ void Row(const char* pName, bool pK40, const tMakePort& pMakePort, int pBaud, bo
   for (int r = 1; r <= pRounds; ++r) {
     tFigures lF[moCount];
     for (int m = 0; m < lModes; ++m) {
-      lF[m] = Measure(pK40, pMakePort, pBaud, tMode(m), pSeconds);
+      for (int lTry = 0; lTry < 3 && lF[m].Ratio <= 0; ++lTry)
+        lF[m] = Measure(pK40, pMakePort, pBaud, tMode(m), pSeconds);
       std::printf("%-34s %6d  round %d  %-15s %7.1f/s  ratio %5.3f  cpu %5.1f %%  %6llu frames\n",
                   pName, pBaud, r, cModeNames[m], lF[m].PerSecond, lF[m].Ratio, lF[m].Cpu * 100,
                   static_cast<unsigned long long>(lF[m].Frames));
