@@ -19,8 +19,8 @@ void tTrafficLog::NewSegment(std::int64_t pOpenedUs, std::int64_t pOpenedWallMs)
   lSegment.OpenedUs = pOpenedUs;
   lSegment.OpenedWallMs = pOpenedWallMs;
   // A segment no frame refers to is replaced rather than kept.
-  const bool lUnused = !mSegments.empty() &&
-                       (mEndSeq == mFirstSeq || Record(mEndSeq - 1).Segment != mSegments.back().Serial);
+  const bool lUnused = !mSegments.empty() && (mEndSeq == mFirstSeq || Record(mEndSeq - 1).Segment !=
+                                                                          mSegments.back().Serial);
   if (lUnused) {
     lSegment.Serial = mSegments.back().Serial;
     mSegments.back() = lSegment;
@@ -172,7 +172,8 @@ QByteArray tTrafficLog::Bytes(std::uint64_t pSeq) const {
   QByteArray lBytes(lRecord.Length, Qt::Uninitialized);
   for (qsizetype i = 0; i < lRecord.Length;) {
     const std::size_t lAt = (lRecord.ByteStart + std::uint64_t(i)) % cByteCapacity;
-    const std::size_t lRun = std::min<std::size_t>(std::size_t(lRecord.Length - i), cByteCapacity - lAt);
+    const std::size_t lRun =
+        std::min<std::size_t>(std::size_t(lRecord.Length - i), cByteCapacity - lAt);
     std::copy(mBytes.begin() + qsizetype(lAt), mBytes.begin() + qsizetype(lAt + lRun),
               lBytes.begin() + i);
     i += qsizetype(lRun);

@@ -86,9 +86,7 @@ public:
   // Frames [FirstSeq, EndSeq) are kept; sequence numbers never repeat.
   std::uint64_t FirstSeq() const { return mFirstSeq; }
   std::uint64_t EndSeq() const { return mEndSeq; }
-  const tTrafficRecord& Record(std::uint64_t pSeq) const {
-    return mRecords[pSeq % cFrameCapacity];
-  }
+  const tTrafficRecord& Record(std::uint64_t pSeq) const { return mRecords[pSeq % cFrameCapacity]; }
   QByteArray Bytes(std::uint64_t pSeq) const;
   const tTrafficSegment& Segment(std::uint32_t pSerial) const;
   // Changes with every frame added, every byte appended and every clearing.

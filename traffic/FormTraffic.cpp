@@ -72,7 +72,8 @@ void TFormTraffic::BuildComponents() {
   ComboBoxFilter->setAccessibleName(QStringLiteral("ComboBoxFilter"));
   ComboBoxFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   LabelFilter->setBuddy(ComboBoxFilter);
-  connect(ComboBoxFilter, &QComboBox::activated, this, [this](int pIndex) { SelectFilter(pIndex); });
+  connect(ComboBoxFilter, &QComboBox::activated, this,
+          [this](int pIndex) { SelectFilter(pIndex); });
   ButtonCopy = new QPushButton(QStringLiteral("761@Kopieren"), this);
   ButtonCopy->setObjectName(QStringLiteral("ButtonCopy"));
   connect(ButtonCopy, &QPushButton::clicked, this, [this] { CopySelection(); });
@@ -108,9 +109,9 @@ void TFormTraffic::BuildComponents() {
   const int lChar = fontMetrics().horizontalAdvance(QLatin1Char('0'));
   const int lFixedChar = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::FixedFont))
                              .horizontalAdvance(QLatin1Char('0'));
-  const int lWidths[tTrafficModel::coCount] = {
-      10 * lChar, 12 * lChar, 10 * lChar, 7 * lChar, 25 * lFixedChar, 10 * lFixedChar,
-      60 * lChar, 22 * lChar};
+  const int lWidths[tTrafficModel::coCount] = {10 * lChar, 12 * lChar,      10 * lChar,
+                                               7 * lChar,  25 * lFixedChar, 10 * lFixedChar,
+                                               60 * lChar, 22 * lChar};
   for (int c = 0; c < tTrafficModel::coCount; ++c)
     TableTraffic->setColumnWidth(c, lWidths[c]);
 

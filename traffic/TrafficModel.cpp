@@ -77,8 +77,7 @@ QVariant tTrafficModel::data(const QModelIndex& pIndex, int pRole) const {
     if (lColumn == coHex || lColumn == coText) return mFixedFont;
     return QVariant();
   case Qt::TextAlignmentRole:
-    if (lColumn == coTime || lColumn == coBaud)
-      return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (lColumn == coTime || lColumn == coBaud) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return QVariant();
   default:
     return QVariant();

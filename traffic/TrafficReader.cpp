@@ -104,8 +104,7 @@ void tTrafficReader::DescribeSent(tTrafficLine& pLine, const tTrafficContext& pC
 
   // A request that awaits a reply and got none within its window, or none before the next
   // request, says so.
-  const bool lAwaitsReply =
-      lDecoder.DecodeReceived(QByteArray(), pLine.Bytes).Role == frReply;
+  const bool lAwaitsReply = lDecoder.DecodeReceived(QByteArray(), pLine.Bytes).Role == frReply;
   if (lAwaitsReply) {
     const tTrafficRecord& lRecord = mLog.Record(pLine.Seq);
     const std::int64_t lWindowUs = std::int64_t(pContext.ReplyWindowMs) * 1000;
@@ -218,7 +217,8 @@ QString tTrafficReader::PrintableText(const QByteArray& pBytes) {
 }
 
 QString tTrafficReader::WallText(std::int64_t pWallMs) {
-  return QDateTime::fromMSecsSinceEpoch(pWallMs).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+  return QDateTime::fromMSecsSinceEpoch(pWallMs).toString(
+      QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
 }
 
 QString tTrafficReader::SinceOpenText(double pMs) {

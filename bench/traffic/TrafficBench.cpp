@@ -174,8 +174,8 @@ int main(int argc, char** argv) {
               lSeconds, lRounds);
   {
     tRealPort lReal;
-    Row("R70 pty, real port class", false, lReal.Maker(lR70Fast.SlavePath(), 115200), 115200,
-        true, lSeconds, lRounds);
+    Row("R70 pty, real port class", false, lReal.Maker(lR70Fast.SlavePath(), 115200), 115200, true,
+        lSeconds, lRounds);
   }
   {
     tSimR70 lSim(tSimR70::tModel::R7x, 115200);

@@ -97,12 +97,17 @@ TEST_F(FormTraffic, decodes_each_frame_for_its_family_with_every_verdict) {
   const tCase lCases[] = {
       {tfK40,
        {{'s', "455251180d"}, {'r', "1c51f0a30d"}, {'s', "5865fe450d"}, {'r', "1d65fe800d"}},
-       {"EEPROM lesen (ER), Zelle 81, Prüfsumme gut", "EEPROM lesen (ER), Zelle 81 = 240, Prüfsumme gut",
+       {"EEPROM lesen (ER), Zelle 81, Prüfsumme gut",
+        "EEPROM lesen (ER), Zelle 81 = 240, Prüfsumme gut",
         "EEPROM schreiben (X), Zelle 101 = 254, Prüfsumme gut",
         "EEPROM schreiben (X), Zelle 101 = 254, Prüfsumme gut"}},
       {tfK40,
-       {{'s', "455251180d"}, {'r', "001c51f0a30d"}, {'s', "455251180d"}, {'r', "1c51f0a30d00"},
-        {'s', "455251180d"}, {'r', "1c52f0a20d"}},
+       {{'s', "455251180d"},
+        {'r', "001c51f0a30d"},
+        {'s', "455251180d"},
+        {'r', "1c51f0a30d00"},
+        {'s', "455251180d"},
+        {'r', "1c52f0a20d"}},
        {"EEPROM lesen (ER), Zelle 81, Prüfsumme gut",
         "EEPROM lesen (ER), Zelle 81 = 240, 1 fremde Bytes davor, Prüfsumme gut",
         "EEPROM lesen (ER), Zelle 81, Prüfsumme gut",
@@ -247,7 +252,8 @@ TEST_F(FormTraffic, copies_the_selected_lines_and_saves_the_shown_ones_in_the_do
   ASSERT_EQ(lLines.size(), 3 + 8 + 1);
   EXPECT_EQ(lLines[0], "# Corvane traffic 1");
   EXPECT_EQ(lLines[1], "# COM5 – K-40-P");
-  EXPECT_EQ(lLines[2], "# ms since opened\twall time\tdirection\tbit/s\tbytes\ttext\tmeaning\tphase");
+  EXPECT_EQ(lLines[2],
+            "# ms since opened\twall time\tdirection\tbit/s\tbytes\ttext\tmeaning\tphase");
   EXPECT_EQ(lLines.last(), "");
   const QStringList lDirections = {"--", "TX", "RX", "TX", "RX", "TX", "RX", "--"};
   const QByteArray lBytes[] = {{},
@@ -295,7 +301,8 @@ TEST_F(FormTraffic, switches_every_text_with_the_language) {
   EXPECT_EQ(Cell(2, tTrafficModel::coMeaning), "Read pressure (PZ) = 1, checksum good");
   EXPECT_EQ(mForm->ButtonPause->text(), "Pause");
   EXPECT_EQ(mForm->ComboBoxFilter->itemText(1), "Errors only");
-  EXPECT_TRUE(mForm->windowTitle().startsWith("Traffic – COM5")) << qPrintable(mForm->windowTitle());
+  EXPECT_TRUE(mForm->windowTitle().startsWith("Traffic – COM5"))
+      << qPrintable(mForm->windowTitle());
   Resources().SetLanguage(laGerman);
   EXPECT_EQ(Cell(2, tTrafficModel::coMeaning), "Druck lesen (PZ) = 1, Prüfsumme gut");
   EXPECT_EQ(mForm->ButtonPause->text(), "Anhalten");

@@ -23,9 +23,7 @@ constexpr int cComNr = 7;
 class TrafficTap : public frametest::tFrameFixture {
 protected:
   // An R70-family instrument behind the maker's bridge: its probes start at once.
-  void BehindBridge() {
-    UseBridges({{QStringLiteral("HALVEX_R-7X_0815"), cComNr}});
-  }
+  void BehindBridge() { UseBridges({{QStringLiteral("HALVEX_R-7X_0815"), cComNr}}); }
   std::unique_ptr<TFrameDevice> Connected(int pBoundMs) {
     auto lFrame = std::make_unique<TFrameDevice>();
     lFrame->Initialize(cComNr);
@@ -37,7 +35,8 @@ protected:
 };
 
 // The lines of a log whose meaning contains pText.
-std::vector<tTrafficLine> Containing(const std::vector<tTrafficLine>& pLines, const QString& pText) {
+std::vector<tTrafficLine> Containing(const std::vector<tTrafficLine>& pLines,
+                                     const QString& pText) {
   std::vector<tTrafficLine> lFound;
   for (const tTrafficLine& l : pLines)
     if (l.Meaning.contains(pText)) lFound.push_back(l);
