@@ -112,6 +112,8 @@ void TFormMain::BuildActions() {
                                    QStringLiteral("4@Verbinden"), iiDisconnected);
   ActionConnectDevice->setCheckable(true);
   ActionPorts = MakeAction(ActionManager, "ActionPorts", QString::fromUtf8("601@Schnittstellen…"), -1);
+  ActionTraffic =
+      MakeAction(ActionManager, "ActionTraffic", QString::fromUtf8("731@Datenverkehr…"), -1);
   ActionGerman = MakeAction(ActionManager, "ActionGerman", QStringLiteral("Deutsch"), -1);
   ActionEnglish = MakeAction(ActionManager, "ActionEnglish", QStringLiteral("English"), -1);
   Action3 = MakeAction(ActionManager, "Action3", QStringLiteral("Info ..."), -1);
@@ -130,6 +132,7 @@ void TFormMain::BuildActions() {
   connect(ActionResetTag, &QAction::triggered, this, [this] { ActionResetTagExecute(); });
   connect(ActionConnectDevice, &QAction::triggered, this, [this] { ActionConnectDeviceExecute(); });
   connect(ActionPorts, &QAction::triggered, this, [this] { ActionPortsExecute(); });
+  connect(ActionTraffic, &QAction::triggered, this, [this] { ActionTrafficExecute(); });
   connect(ActionGerman, &QAction::triggered, this, [this] { miDeutschClick(); });
   connect(ActionEnglish, &QAction::triggered, this, [this] { miEnglishClick(); });
   connect(Action3, &QAction::triggered, this, [this] { miInfoClick(); });
@@ -324,6 +327,7 @@ void TFormMain::BuildMenus() {
   mMenuDevice->addAction(ActionRenameTag);
   mMenuDevice->addAction(ActionResetTag);
   mMenuDevice->addAction(ActionConnectDevice);
+  mMenuDevice->addAction(ActionTraffic);
   mMenuDevice->addSeparator();
   mMenuDevice->addAction(ActionPorts);
   connect(mMenuDevice, &QMenu::aboutToShow, this, [this] { DoListComports(); });
@@ -351,13 +355,16 @@ void TFormMain::BuildMenus() {
   PopupActionBar->addSeparator()->setObjectName(QStringLiteral("N4"));
   miPopConnectDevice = PopupActionBar->addAction(QString());
   miPopConnectDevice->setObjectName(QStringLiteral("miPopConnectDevice"));
+  miPopTraffic = PopupActionBar->addAction(QString());
+  miPopTraffic->setObjectName(QStringLiteral("miPopTraffic"));
   connect(PopupActionBar, &QMenu::aboutToShow, this, [this] { DoListComports(); });
 
   // The menu entries show their command: caption, picture, enabled and checked state.
   const std::pair<QAction*, QAction*> lLinks[] = {
       {miAddDevice, ActionAddDevice},    {miPopAddDevice, ActionAddDevice},
       {miPopDelDevice, ActionDelDevice}, {miPopRenameTag, ActionRenameTag},
-      {miPopResetTag, ActionResetTag},   {miPopConnectDevice, ActionConnectDevice}};
+      {miPopResetTag, ActionResetTag},   {miPopConnectDevice, ActionConnectDevice},
+      {miPopTraffic, ActionTraffic}};
   for (auto [lEntry, lAction] : lLinks) {
     auto lMirror = [lEntry = lEntry, lAction = lAction] {
       lEntry->setText(lAction->text());

@@ -8,7 +8,9 @@
 #include "serial/PortMap.h"
 
 #include <QLocale>
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -30,6 +32,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TFrameDevice;
 class TFrameLoggingOvvw;
+class TFormTraffic;
 class tCaptionPanel;
 class tDeviceInfo;
 class tIniFile;
@@ -62,6 +65,10 @@ public:
   void ActionConnectDeviceExecute();
   // Opens the Ports dialog; its edits show in the Add menu at its next opening.
   void ActionPortsExecute();
+  // Opens the traffic view of the selected row, or brings it to the front.
+  void ActionTrafficExecute();
+  // The open traffic view of a row, none when it has none.
+  TFormTraffic* TrafficForm(TFrameDevice* pFrame) const;
   // The row (1 = first) of the device list that uses COM<pComNr>, 0 for none.
   int RowOfPort(quint16 pComNr) const;
   void ActionRenameTagExecute();
@@ -125,6 +132,7 @@ public:
   QAction* ActionResetTag = nullptr;
   QAction* ActionConnectDevice = nullptr;
   QAction* ActionPorts = nullptr;
+  QAction* ActionTraffic = nullptr;
   QAction* ActionGerman = nullptr;
   QAction* ActionEnglish = nullptr;
   QAction* Action3 = nullptr;
@@ -135,6 +143,7 @@ public:
   QAction* miPopRenameTag = nullptr;
   QAction* miPopResetTag = nullptr;
   QAction* miPopConnectDevice = nullptr;
+  QAction* miPopTraffic = nullptr;
 
 protected:
   void closeEvent(QCloseEvent* pEvent) override;
@@ -175,6 +184,8 @@ private:
   QMenu* mMenuAddSub = nullptr;
   QMenu* mPopAddSub = nullptr;
   // The port number of a single free port, added by the Add command without a sub-menu.
+  // One traffic view per row at most.
+  QHash<TFrameDevice*, QPointer<TFormTraffic>> mTrafficForms;
   bool mActivated = false;
   bool mClosing = false;
 };

@@ -8,6 +8,7 @@
 #include "core/IniFile.h"
 #include "logger/FrameLoggingOvvw.h"
 #include "pages/FrameDevice.h"
+#include "traffic/FormTraffic.h"
 #include "pages/FrameDeviceBase.h"
 
 #include <QAction>
@@ -194,6 +195,8 @@ void TFormMain::ActionDelDeviceExecute() {
   // instrument too. The logger keeps what it recorded, a memory write still finishes, and the
   // frame goes once no wait of its own is on the stack.
   if (FrameLoggingOvvw) FrameLoggingOvvw->DelDevice(lFrame);
+  // The row's traffic goes with it.
+  if (TFormTraffic* lTraffic = mTrafficForms.take(lFrame)) lTraffic->close();
   lFrame->SetOnDeviceStatusChanged(nullptr);
   lFrame->DeviceInfo()->DeleteEvent(tNotifyEvent(this, &TFormMain::DeviceInfoUpdated));
   const int lIndex = ListViewDevice->indexOfTopLevelItem(lItem);
@@ -261,7 +264,9 @@ void TFormMain::UpdateActions() {
     ActionRenameTag->setEnabled((s == dsDisconnected && !lInfo->Ident().isEmpty()) ||
                                 (s != dsDisconnected && s != dsConnecting));
     ActionResetTag->setEnabled(lInfo->Tag() != lInfo->Ident());
+    ActionTraffic->setEnabled(true);
   } else {
+    ActionTraffic->setEnabled(false);
     ActionDelDevice->setEnabled(false);
     ActionConnectDevice->setEnabled(false);
     ActionConnectDevice->setChecked(false);
@@ -400,6 +405,34 @@ void TFormMain::ActionPortsExecute() {
   if (!mPortMap) return;
   TFormPorts lForm(*mPortMap, [this](quint16 pComNr) { return RowOfPort(pComNr); }, this);
   lForm.Execute();
+}
+
+TFormTraffic* TFormMain::TrafficForm(TFrameDevice* pFrame) const {
+  return mTrafficForms.value(pFrame);
+}
+
+void TFormMain::ActionTrafficExecute() {
+  TFrameDevice* lFrame = SelectedFrame();
+  if (!lFrame) return;
+  TFormTraffic* lForm = mTrafficForms.value(lFrame);
+  if (!lForm) {
+    const QPointer<TFrameDevice> lRow = lFrame;
+    const int lComNr = lFrame->DeviceInfo()->ComNr();
+    auto lTitle = [lRow, lComNr] {
+      QString lText = QStringLiteral("COM%1").arg(lComNr);
+      if (!lRow || !lRow->DeviceInfo()) return lText;
+      const tDeviceInfo* lInfo = lRow->DeviceInfo();
+      if (lInfo->DeviceType() != dtNone)
+        lText += QStringLiteral(" – ") + DeviceTypeNames[lInfo->DeviceType()];
+      if (!lInfo->Tag().isEmpty()) lText += QStringLiteral(" – ") + lInfo->Tag();
+      return lText;
+    };
+    lForm = new TFormTraffic(lFrame->TrafficLog(), lTitle, this);
+    mTrafficForms.insert(lFrame, lForm);
+  }
+  lForm->show();
+  lForm->raise();
+  lForm->activateWindow();
 }
 
 QStringList TFormMain::ListComPorts() {

@@ -14,6 +14,11 @@ std::int64_t MonotonicMSecs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::int64_t MonotonicUSecs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void SetWallClock(tWallClock pClock) {
   WallClock() = std::move(pClock);
 }

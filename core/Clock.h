@@ -8,6 +8,8 @@
 
 // Milliseconds of a clock that only runs forward, from an arbitrary origin.
 std::int64_t MonotonicMSecs();
+// The same clock in microseconds, for stamps finer than a byte time at 115200 bit/s.
+std::int64_t MonotonicUSecs();
 
 // The local wall clock behind NowDateTime, TimeOfDayNow and TodayDate. Tests install one that
 // they step; an empty function restores the system clock.

@@ -3,6 +3,7 @@
 // localisation engine last translated it, and its German design text until then. Every form
 // keeps its texts this way.
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <vector>
 
@@ -11,6 +12,8 @@ class tRichEdit;
 class tMessageSlots {
 public:
   tMessageSlots(std::initializer_list<QString> pDefaults) : mSlots(pDefaults) {}
+  explicit tMessageSlots(const QStringList& pDefaults)
+      : mSlots(pDefaults.begin(), pDefaults.end()) {}
 
   // Takes the list's lines into the slots (slots beyond the list keep their texts); called
   // from the list's change handler.

@@ -1,22 +1,9 @@
 #include "logger/LogTableWriter.h"
 
 #include "logger/LogTableModel.h"
-#include <QSaveFile>
 
 namespace {
-constexpr qsizetype cFlushBytes = 1 << 20;
 const QString cLineEnd = QStringLiteral("\r\n");
-
-void Put(QSaveFile& pFile, QString& pText, bool pForce) {
-  if (!pForce && pText.size() < cFlushBytes) return;
-  // The system's 8-bit code page, no byte-order mark.
-  const QByteArray bytes = pText.toLocal8Bit();
-  // Every write is checked: a write that breaks off (disk full) must never be committed.
-  if (pFile.write(bytes) != bytes.size())
-    throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht geschrieben werden: %2")
-                       .arg(pFile.fileName(), pFile.errorString()));
-  pText.clear();
-}
 
 void EndLine(QString& pLine) {
   // Every field is followed by the separator; the last one of a line is dropped.
@@ -26,12 +13,7 @@ void EndLine(QString& pLine) {
 
 void tLogTableWriter::Write(const QString& pFileName, const tLogTableModel& pTable,
                             int pDeviceCount, QChar pSeparator, const QString& pTagLabel) {
-  QSaveFile file(pFileName);
-  // Unbuffered: a buffered write that fails only while the file is flushed inside commit()
-  // would not stop the commit, and a truncated file would replace the old one.
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-    throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht erstellt werden: %2")
-                       .arg(pFileName, file.errorString()));
+  tSafeTextFile file(pFileName);
   const int n = std::max(pDeviceCount, 1);
   QString text;
   QString line;
@@ -53,10 +35,7 @@ void tLogTableWriter::Write(const QString& pFileName, const tLogTableModel& pTab
       pTable.AppendValueTexts(r, text, pSeparator);
     EndLine(text);
     text += cLineEnd;
-    Put(file, text, false);
+    file.Put(text);
   }
-  Put(file, text, true);
-  if (!file.commit())
-    throw eLogFile(QStringLiteral("Datei \"%1\" kann nicht geschrieben werden: %2")
-                       .arg(pFileName, file.errorString()));
+  file.Commit(text);
 }

@@ -2,12 +2,10 @@
 // Writes the log table as a text file with separators. The file is written beside the target
 // and renamed into place only when complete, so a failed or interrupted save leaves any old
 // file as it was.
-#include "core/Error.h"
+#include "core/SafeTextFile.h"
 #include <QString>
 
 class tLogTableModel;
-
-CORVANE_DECLARE_ERROR(eLogFile)
 
 class tLogTableWriter {
 public:

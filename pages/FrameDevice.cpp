@@ -10,7 +10,11 @@
 #include "pages/FrameDeviceK40.h"
 #include "pages/FrameDeviceR70.h"
 #include "protocol/common/FrameCodec.h"
+#include "protocol/common/LiveReplyWatch.h"
+#include "protocol/k40/DMU_K40.h"
 #include "serial/ComPort.h"
+#include "serial/TrafficLog.h"
+#include "serial/TrafficTap.h"
 #include "serial/USB_CP210x.h"
 
 #include <QCoreApplication>
@@ -162,6 +166,7 @@ TFrameDevice::TFrameDevice(QWidget* AOwner) : QWidget(AOwner) {
   CheckTranslationLines(*RichEditTransOutText, 8);
   Resources().AddForm(this);
   FDeviceInfo = std::make_unique<tDeviceInfo>();
+  mTraffic = std::make_shared<tTrafficLog>();
 }
 
 TFrameDevice::~TFrameDevice() {
@@ -242,7 +247,8 @@ void TFrameDevice::Connect() {
       mCOM->SetOnTriggerAvail({});
       mCOM->SetOpen(false);
     }
-    mCOM = ComPortFactory()();
+    mCOM = std::make_unique<tTrafficTap>(ComPortFactory()(), mTraffic);
+    mSearchCycle = 0;
     mCOM->SetAutoOpen(false);
     mCOM->SetComNumber(FDeviceInfo->ComNr());
     mCOM->SetBaud(9600);
@@ -348,9 +354,20 @@ QByteArray TFrameDevice::SendProbe(bool pAutoBaud, const QByteArray& pRequest,
   return FrameCodec::Data(lReply, pExpectedStart, pDataLength);
 }
 
-bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud) {
+void TFrameDevice::NoteProbe(int pTry, bool pK40) {
+  tTrafficContext lContext;
+  lContext.Family = pK40 ? tfK40 : tfR70;
+  lContext.Try = std::uint8_t(pTry);
+  lContext.Cycle = std::uint16_t(mSearchCycle);
+  // A probe's reply is looked for until twice the first wait has passed.
+  lContext.ReplyWindowMs = 2 * cProbeWaitMs;
+  mTraffic->SetContext(lContext);
+}
+
+bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud, int pTry) {
   // Port errors are not caught here: they end the search.
   try {
+    NoteProbe(pTry, false);
     mReceived.clear();
     mCOM->SetBaud(pBaud);
     // Wakes an instrument that sleeps in the K40 poll mode; its answer does not matter.
@@ -380,6 +397,7 @@ bool TFrameDevice::ProbeR7x(int pBaud, bool pAutoBaud) {
 }
 
 bool TFrameDevice::ProbeK40() {
+  NoteProbe(4, true);
   mCOM->SetBaud(9600);
   tDeviceType lType = dtNone;
   try {
@@ -387,6 +405,7 @@ bool TFrameDevice::ProbeK40() {
     lType = dtR2x;
   } catch (const eProbe&) {
     try {
+      NoteProbe(5, true);
       SendProbe(false, QByteArray("SO\xFF", 3), QByteArray("so\xFF", 3), 0);
       lType = dtK4xP;
     } catch (const eProbe&) {
@@ -412,8 +431,10 @@ void TFrameDevice::TimerConnectingTimer() {
   } else {
     try {
       if (mStartTime.elapsed() > cSilenceOrdinaryMs || !mIncludeK40) {
-        lFound = ProbeR7x(9600, true) || (!SearchCancelled(lGeneration) && ProbeR7x(9600, false)) ||
-                 (!SearchCancelled(lGeneration) && ProbeR7x(115200, false));
+        ++mSearchCycle;
+        lFound = ProbeR7x(9600, true, 1) ||
+                 (!SearchCancelled(lGeneration) && ProbeR7x(9600, false, 2)) ||
+                 (!SearchCancelled(lGeneration) && ProbeR7x(115200, false, 3));
         if (!lFound && mIncludeK40 && !SearchCancelled(lGeneration)) lFound = ProbeK40();
       }
     } catch (const ENoPermission& e) {
@@ -468,6 +489,12 @@ void TFrameDevice::HandOver() {
   TimerConnecting->stop();
   mAbortConnecting = true;
   TFrameDeviceBase* lPage = mFrameDeviceBase;
+  tTrafficContext lContext;
+  const bool lK40 = FDeviceInfo->DeviceType() == dtK4xP || FDeviceInfo->DeviceType() == dtR2x;
+  lContext.Family = lK40 ? tfK40 : tfR70;
+  // The longest wait of the family's layers: a command's reply, or a live value's.
+  lContext.ReplyWindowMs = lK40 ? tDMU_K40::cReplyTimeoutMs : quint32(tLiveReplyWatch::cTimeoutMs);
+  mTraffic->SetContext(lContext);
   lPage->SetDeviceStatus(FDeviceStatus);
   lPage->SetOnDeviceStatusChanged([this](tDeviceStatus v) { PageDeviceStatusChanged(v); });
   lPage->SetOnTimeOut([this](QObject* Sender) { PageTimeOut(Sender); });

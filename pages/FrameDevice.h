@@ -16,6 +16,8 @@ class QProgressBar;
 class QTimer;
 class TFrameDeviceBase;
 class tRichEdit;
+class tTrafficLog;
+struct tTrafficContext;
 
 class TFrameDevice : public QWidget {
   Q_OBJECT
@@ -51,6 +53,8 @@ public:
   // The family page of the last successful search, none before.
   TFrameDeviceBase* Page() const { return mFrameDeviceBase; }
   bool IncludeK40() const { return mIncludeK40; }
+  // Everything that went over this row's line, across its connection attempts.
+  const std::shared_ptr<tTrafficLog>& TrafficLog() const { return mTraffic; }
   bool IsVQ5() const { return mIsVQ5; }
 
   // The shared message texts (messages 102 to 106 in the current language).
@@ -75,8 +79,10 @@ private:
   void ComPortTriggerAvail(iComPort* CP, quint16 Count);
   QByteArray SendProbe(bool pAutoBaud, const QByteArray& pRequest, const QByteArray& pExpectedStart,
                        int pDataLength);
-  bool ProbeR7x(int pBaud, bool pAutoBaud);
+  bool ProbeR7x(int pBaud, bool pAutoBaud, int pTry);
   bool ProbeK40();
+  // Tells the traffic log what the next frames belong to.
+  void NoteProbe(int pTry, bool pK40);
   void HandOver();
   void StopSearch();
   void ShowConnectError(const QString& pDetail);
@@ -94,6 +100,10 @@ private:
   tDeviceStatus FDeviceStatus = dsDisconnected;
   tDeviceStatusChangedEvent FOnDeviceStatusChanged;
   std::unique_ptr<iComPort> mCOM;
+  // Kept by the row, not by a port, so that the traffic of earlier attempts stays visible;
+  // shared with the ports that record into it, which may outlive the frame by a moment.
+  std::shared_ptr<tTrafficLog> mTraffic;
+  int mSearchCycle = 0;
   QByteArray mReceived;
   QElapsedTimer mStartTime;
   bool mAbortConnecting = true;

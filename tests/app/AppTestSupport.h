@@ -76,6 +76,8 @@ public:
     if (!lInstrument) mPort->SetOpenFault(tSimPort::tOpenFault::ofBadId);
     mPort->SetAutoOpen(mAutoOpen);
     mPort->SetComNumber(pValue);
+    // A handler installed before the number was chosen stays installed, as on a real port.
+    SetOnTriggerAvail(mHandler);
   }
   int Baud() const override { return Port().Baud(); }
   void SetBaud(int pValue) override { Port().SetBaud(pValue); }

@@ -4,12 +4,14 @@
 
 #include "app/ImageLists.h"
 #include "core/DeviceInfo.h"
+#include "traffic/FormTraffic.h"
 #include "widgets/RichEdit.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -237,6 +239,31 @@ TEST_F(tAppFixture, removing_a_row_selects_the_one_in_its_place_or_the_first) {
   EXPECT_TRUE(Window().ImageBkGrnd->isVisibleTo(&Window()));
   EXPECT_FALSE(Window().PageControlDevRecord->isVisibleTo(&Window()));
   EXPECT_FALSE(Window().ActionDelDevice->isEnabled());
+}
+
+// One traffic view per row, opened from the row's menu; it names the row's port and goes
+// with the row.
+TEST_F(tAppFixture, traffic_command_opens_one_view_per_row_that_goes_with_the_row) {
+  Window();
+  EXPECT_FALSE(Window().ActionTraffic->isEnabled());
+  for (int n : {3, 5})
+    AddPort(n);
+  EXPECT_TRUE(Window().ActionTraffic->isEnabled());
+  EXPECT_TRUE(Names(Window().PopupActionBar).contains("miPopTraffic"));
+  TFrameDevice* lFive = Window().SelectedFrame();
+  ASSERT_EQ(lFive->DeviceInfo()->ComNr(), 5);
+  Window().miPopTraffic->trigger();
+  TFormTraffic* lView = Window().TrafficForm(lFive);
+  ASSERT_NE(lView, nullptr);
+  EXPECT_TRUE(lView->isVisible());
+  EXPECT_EQ(lView->windowTitle(), "Datenverkehr – COM5");
+  Window().ActionTraffic->trigger();
+  EXPECT_EQ(Window().TrafficForm(lFive), lView);
+
+  const QPointer<TFormTraffic> lWatch = lView;
+  Window().ActionDelDeviceExecute();
+  PumpFor(20);
+  EXPECT_TRUE(lWatch.isNull());
 }
 
 TEST_F(tAppFixture, delete_key_removes_a_busy_instrument) {

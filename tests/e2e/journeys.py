@@ -621,6 +621,168 @@ def add_a_simulator_through_the_ports_dialog(s):
     s.app_proc.wait(timeout=15)
 
 
+# --- the traffic view ------------------------------------------------------------------------
+
+def _window_id(s, prefix):
+    """The X window id of the mapped top-level window whose title starts with prefix."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                         capture_output=True, text=True)
+    for w in out.stdout.split():
+        name = subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                              text=True).stdout.strip()
+        if name.startswith(prefix):
+            return w
+    return None
+
+
+def _place(s, prefix, x, y, w, h):
+    win = s.wait_for(lambda: _window_id(s, prefix), 10, "window %r" % prefix)
+    for args in (["windowsize", win, str(w), str(h)], ["windowmove", win, str(x), str(y)],
+                 ["windowraise", win]):
+        subprocess.run(["xdotool"] + args, check=True)
+    time.sleep(0.3)
+    return win
+
+
+def _traffic_window(s, com):
+    """The traffic view's window, found among the program's top-level windows only: a walk
+    through the whole tree would visit every cell of the views' tables."""
+    def top():
+        for i in range(s.app.childCount):
+            a = s.app.getChildAtIndex(i)
+            name = (a.name or "") if a is not None else ""
+            if name.startswith("Traffic – COM%d" % com) or name.startswith(
+                    "Datenverkehr – COM%d" % com):
+                return a
+        return None
+    return s.wait_for(top, 10, "traffic window of COM%d" % com)
+
+
+def _menu_outside_traffic(s, *path):
+    """_menu, looking for the entries everywhere but in the traffic views."""
+    def roots():
+        for i in range(s.app.childCount):
+            a = s.app.getChildAtIndex(i)
+            name = (a.name or "") if a is not None else ""
+            if not name.startswith("Traffic") and not name.startswith("Datenverkehr"):
+                yield a
+
+    def entry(name):
+        for root in roots():
+            for a in s.find_all(name=name, role="menu item", root=root):
+                if s.showing(a):
+                    return a
+        return None
+    for name in path:
+        item = s.wait_for(lambda: entry(name), 10, "menu item %r" % name)
+        s.click_widget(item)
+        time.sleep(0.3)
+
+
+def _wire_runs(frames):
+    """(direction, hex) frames joined into runs of one direction: the simulator cuts what it
+    receives at every 0x0D, the view at every request."""
+    runs = []
+    for direction, hexes in frames:
+        if runs and runs[-1][0] == direction:
+            runs[-1] = (direction, runs[-1][1] + " " + hexes)
+        else:
+            runs.append((direction, hexes))
+    return runs
+
+
+def _saved_traffic(path):
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    assert lines[0] == "# Corvane traffic 1", lines[:3]
+    frames = []
+    for line in lines:
+        if line.startswith("#"):
+            continue
+        fields = line.split("\t")
+        assert len(fields) == 8, line
+        if fields[2] in ("TX", "RX"):
+            frames.append((fields[2], fields[4]))
+    return frames
+
+
+def _sim_traffic(s, com):
+    """The simulator's log from the program's side: what the simulator received was sent."""
+    frames = []
+    for line in s.sim_log(com).splitlines():
+        parts = line.split(None, 3)
+        if len(parts) == 4:
+            frames.append(("TX" if parts[1] == "RX" else "RX", parts[3]))
+    return frames
+
+
+def view_and_save_traffic_of_both_families(s):
+    tree = _start_with(s, [(3, ["--instrument", "k40p", "--pressure", "4.2"]),
+                           (5, ["--instrument", "r70", "--pressure", "7.5"])])
+    # Each row's view, opened from the Instrument menu with its row selected; the two are
+    # laid one above the other, as a technician compares two instruments.
+    places = {3: (0, 455, 1280, 440), 5: (0, 0, 1280, 450)}
+    for com in (3, 5):
+        subprocess.run(["xdotool", "windowraise", _window_id(s, "Corvane")], check=True)
+        s.click_widget(s.find(name=str(com), root=tree))
+        _menu_outside_traffic(s, "Instrument", "Traffic…")
+        _place(s, "Traffic – COM%d" % com, *places[com])
+    for com in (3, 5):
+        _place(s, "Traffic – COM%d" % com, *places[com])
+    time.sleep(2.0)
+    s.screenshot("traffic-en")
+
+    # Saved from each view, the traffic is what the simulator at the other end logged: the
+    # same frames in the same order with the same bytes, from the first probe on.
+    for com in (3, 5):
+        window = _traffic_window(s, com)
+        _place(s, "Traffic – COM%d" % com, *places[com])
+        saved = os.path.join(s.out_dir, "traffic-com%d.txt" % com)
+        before = set(s.visible_windows())
+        s.click_widget(s.find(name="Save…", role="push button", root=window))
+        s.wait_for(lambda: set(s.visible_windows()) - before, 10, "save dialog")
+        time.sleep(0.5)
+        s.key("ctrl+a")
+        s.type_text(saved)
+        time.sleep(0.5)
+        for _ in range(3):
+            s.key("Return")
+            time.sleep(1.0)
+            if not set(s.visible_windows()) - before:
+                break
+        s.wait_for(lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 10,
+                   "file %s written" % saved)
+        view = _wire_runs(_saved_traffic(saved))
+        sim = _wire_runs(_sim_traffic(s, com))
+        assert len(view) >= 20, (com, len(view))
+        assert len(sim) >= len(view), (com, len(sim), len(view))
+        # The view was saved while the line ran on: the simulator logged more after it, and
+        # a reply may have been on its way when the view last took frames.
+        assert view[:-1] == sim[:len(view) - 1], (com, [
+            (i, a, b) for i, (a, b) in enumerate(zip(view, sim)) if a != b][:3])
+        last, there = view[-1], sim[len(view) - 1]
+        assert last[0] == there[0] and there[1].startswith(last[1]), (com, last, there)
+        # The first probe is the first frame; the K40 view shows the family's poll-mode reply.
+        assert view[0][0] == "TX" and view[0][1].startswith("55 53 4F FF"), view[0]
+        with open(saved, encoding="utf-8") as f:
+            text = f.read()
+        assert "detection, try 1 (R70)" in text, text[:1000]
+        if com == 3:
+            assert "detection, try 5 (K40)" in text and "Read pressure (PZ) = 4.2" in text
+        else:
+            assert "Read pressure (PZ) = 7.5" in text, text[-2000:]
+
+    # Both views switch with the program's language.
+    subprocess.run(["xdotool", "windowraise", _window_id(s, "Corvane")], check=True)
+    _menu_outside_traffic(s, "Language", "Deutsch")
+    for com in (3, 5):
+        _place(s, "Datenverkehr – COM%d" % com, *places[com])
+    time.sleep(1.5)
+    s.screenshot("traffic-de")
+    s.app_proc.terminate()
+    s.app_proc.wait(timeout=15)
+
+
 if __name__ == "__main__":
     ALL = [start_and_close, add_k40_and_r70_and_see_live_values, switch_language_and_rename_tag,
            adjust_zero_of_each_family, write_and_restore_communication_parameters,
@@ -628,7 +790,8 @@ if __name__ == "__main__":
            log_both_and_save_csv_and_chart,
            pull_one_away_while_logging_then_close_unsaved,
            kill_while_logging_then_restore_and_save,
-           add_a_simulator_through_the_ports_dialog]
+           add_a_simulator_through_the_ports_dialog,
+           view_and_save_traffic_of_both_families]
     # Further arguments pick journeys by name, for a developer's quick rerun.
     chosen = [j for j in ALL if j.__name__ in sys.argv[2:]] or ALL
     sys.exit(harness.run(chosen, sys.argv[1]))
