@@ -102,7 +102,15 @@ void tSimPort::ClearReceive() {
 void tSimPort::ClearTransmit() {
   mToInstrument.clear();
   mTxTimer.stop();
-  mTxLineFreeNs = mClock.nsecsElapsed();
+  // The line is free from the program's moment on the line's own clock. The wall clock runs
+  // behind or ahead of that clock by however early or late the timers handed the last reply
+  // over; taking it here would charge a late timer to the program's next request. Bytes the
+  // instrument already has stay on the line, even when an early timer handed them over.
+  const qint64 lNow = mClock.nsecsElapsed();
+  mTxLineFreeNs =
+      FFaults.PaceAtBaud
+          ? std::max(LineTime(lNow, mProgramSawNs, mProgramHandedNs), mInstrumentSawNs)
+          : lNow;
 }
 
 void tSimPort::SendBytes(const QByteArray& pBytes) {

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -106,6 +107,41 @@ TEST(SimPort, ALinkRunsAtItsRatePlusTheProgramsOwnTimeHoweverTheTimersHandOverTh
   // its request to the instrument take a few microseconds each.
   EXPECT_GE(lElapsed, lLineNs + lAnswering - 1'000'000);
   EXPECT_LE(lElapsed, lLineNs + lAnswering + 1'000'000 + cExchanges * 20'000);
+}
+
+// The protocol layers clear the transmit side before every request. A loop held up once
+// hands one reply over late; the line's clock must not jump to the wall clock's with the
+// next request, or a late timer would cost the program the whole delay.
+TEST(SimPort, ClearingTheTransmitSideKeepsTheLinesClockWhenAReplyIsHandedOverLate) {
+  tSimScripted lInstrument;
+  lInstrument.SetReply(kRequest, kReply);
+  tSimPort lPort(&lInstrument);
+  constexpr int cExchanges = 100;
+  constexpr int cHeldUpMs = 20;
+  int lReplies = 0;
+  int lReceived = 0;
+  lPort.SetOnTriggerAvail([&](iComPort* pCP, quint16 pCount) {
+    for (int i = 0; i < pCount; ++i)
+      pCP->ReadByte();
+    lReceived += pCount;
+    if (lReceived < kReply.size()) return;
+    lReceived = 0;
+    if (++lReplies == cExchanges) return;
+    pCP->ClearReceive();
+    pCP->ClearTransmit();
+    pCP->SendBytes(kRequest);
+    // Something else on the thread keeps the loop busy once, while this reply is on the line.
+    if (lReplies == 10) QTimer::singleShot(0, [] { QThread::msleep(cHeldUpMs); });
+  });
+  OpenAt(lPort, 115200, true);
+  QElapsedTimer lClock;
+  lClock.start();
+  lPort.SendBytes(kRequest);
+  ASSERT_TRUE(WaitFor([&] { return lReplies == cExchanges; }));
+  const qint64 lElapsed = lClock.nsecsElapsed();
+  const qint64 lLineNs = cExchanges * (kRequest.size() + kReply.size()) * 10'000'000'000LL / 115200;
+  // The line catches up after the hold-up; a few microseconds per exchange are the handlers'.
+  EXPECT_LE(lElapsed, lLineNs + 1'000'000 + cExchanges * 20'000);
 }
 
 TEST(SimPort, ClearTransmitDropsBytesStillWaitingForTheLine) {
