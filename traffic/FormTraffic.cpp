@@ -1,5 +1,6 @@
 #include "traffic/FormTraffic.h"
 
+#include "core/Clock.h"
 #include "i18n/Resources.h"
 #include "traffic/TrafficDelegate.h"
 #include "traffic/TrafficModel.h"
@@ -193,9 +194,16 @@ void TFormTraffic::SelectFilter(int pIndex) {
 }
 
 void TFormTraffic::TimerRefreshTimer() {
+  const std::int64_t lStartUs = MonotonicUSecs();
   mModel->Refresh();
   if (mFollow && !mModel->Paused()) TableTraffic->scrollToBottom();
   UpdateCaption();
+  // Painted here rather than on a later pass, so that the batch's cost includes its painting.
+  if (isVisible()) TableTraffic->viewport()->repaint();
+  const std::int64_t lCostUs = MonotonicUSecs() - lStartUs;
+  const int lInterval =
+      int(std::clamp<std::int64_t>(lCostUs * cCostShare / 1000, cRefreshMs, cMaxRefreshMs));
+  if (lInterval != TimerRefresh->interval()) TimerRefresh->setInterval(lInterval);
 }
 
 QString TFormTraffic::Title() const {

@@ -27,8 +27,12 @@ public:
                QWidget* pOwner = nullptr);
   ~TFormTraffic() override;
 
-  // The paint rate: the model takes new frames this often.
+  // The paint rate: the model takes new frames this often while a batch is cheap. The view
+  // shares the window's thread with the live exchange, so a batch that costs more stretches
+  // the interval until the view takes at most one part in cCostShare of the thread.
   static constexpr int cRefreshMs = 100;
+  static constexpr int cMaxRefreshMs = 1000;
+  static constexpr int cCostShare = 80;
 
   tTrafficModel& Model() const { return *mModel; }
   // The filter entries: all frames, errors only, then one per command.

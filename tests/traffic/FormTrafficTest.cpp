@@ -61,8 +61,8 @@ protected:
     mForm = std::make_unique<TFormTraffic>(mLog, [] { return QStringLiteral("COM5 – K-40-P"); });
     mForm->show();
   }
-  // Lets the view take what is new.
-  void Tick() { PumpFor(TFormTraffic::cRefreshMs + 50); }
+  // Lets the view take what is new: its timer runs at the interval the last batch's cost set.
+  void Tick() { PumpFor(mForm->TimerRefresh->interval() + 50); }
   int Rows() const { return mForm->Model().rowCount(); }
   QString Cell(int pRow, int pColumn) const {
     return mForm->Model().data(mForm->Model().index(pRow, pColumn)).toString();
