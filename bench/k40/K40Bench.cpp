@@ -11,6 +11,7 @@
 // Usage: bench_k40 [seconds per live run, default 5] [pace of the forked pty peer, 9600]
 //                  [corvane-sim k40p link] [corvane-sim --silent link]
 // (bench/k40/run-bench.sh starts the two corvane-sim instruments.)
+#include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
 #include "core/IniFile.h"
@@ -34,13 +35,6 @@ namespace {
 // "PZ" exchanges per second the line allows (5 request and 6 reply bytes, 10 bits each).
 double LineLimit(int pBaud) {
   return pBaud / ((5 + 6) * 10.0);
-}
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-         u.ru_stime.tv_usec / 1e6;
 }
 
 void Pump(int pMs) {

@@ -14,6 +14,7 @@
 // own time, whatever the timers do, and their "reply late" is the timers' jitter.
 //
 //   bench_r70 [seconds per run, default 5]
+#include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
 #include "core/DeviceInfo.h"
@@ -39,29 +40,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// "PZ", 0x00, checksum, 0x0D out; "P", four bytes, one byte, checksum, 0x0D back.
-constexpr int cPzRequestBytes = 5;
-constexpr int cPzReplyBytes = 8;
-
-double LineLimit(int pBaud) {
-  return pBaud / ((cPzRequestBytes + cPzReplyBytes) * 10.0);
-}
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-void RunEventsFor(int pMs) {
-  QDeadlineTimer deadline(pMs);
-  QTimer wake;
-  wake.start(50);
-  while (!deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 struct tLiveFigures {
   double Ratio = 0;     // of the line's limit

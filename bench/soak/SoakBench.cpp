@@ -5,6 +5,7 @@
 // four instruments are connected and idle and while they are logged.
 //
 //   bench_soak [--seconds N]   (default 600) [--idle-seconds N] (default 10)
+#include "bench/common/BenchLoop.h"
 #include "i18n/Resources.h"
 #include "tests/support/ScriptedDialogService.h"
 #include "logger/FrameLoggingOvvw.h"
@@ -36,13 +37,6 @@
 namespace {
 
 constexpr int cIntervalMs = 30;
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double RssMiB() {
   QFile lFile("/proc/self/statm");

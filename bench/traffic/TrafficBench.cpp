@@ -6,6 +6,7 @@
 // tapped runs start with a full ring, the state of a row after a while.
 //
 //   bench_traffic [seconds per run, default 4] [rounds, default 2]
+#include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
 #include "core/DeviceInfo.h"
@@ -34,21 +35,6 @@ namespace {
 
 enum tMode { moBare, moTap, moView, moCount };
 const char* const cModeNames[moCount] = {"bare port", "tap, no view", "tap, view open"};
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-void RunEventsFor(int pMs) {
-  QDeadlineTimer lDeadline(pMs);
-  QTimer lWake;
-  lWake.start(50);
-  while (!lDeadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 struct tFigures {
   double Ratio = 0;

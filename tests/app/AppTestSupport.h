@@ -2,6 +2,7 @@
 // Shared set-up of the main-window tests: a data folder of their own (so the settings file,
 // error log and stack traces are real files in a temporary folder), the scripted dialogs,
 // no system serial devices, a chosen system language, and simulated instruments by port.
+#include "tests/support/WaitFor.h"
 #include "app/FormMain.h"
 #include "app/Pathes.h"
 #include "core/IniFile.h"
@@ -26,21 +27,8 @@
 
 namespace apptest {
 
-// Waits in the event loop, without spinning, until pDone holds or pBoundMs have passed.
-inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs = 3000) {
-  QDeadlineTimer lDeadline(pBoundMs);
-  QTimer lTick;
-  lTick.start(1);
-  while (!pDone()) {
-    if (lDeadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-inline void PumpFor(int pMs) {
-  WaitFor([] { return false; }, pMs);
-}
+using ::PumpFor;
+using ::WaitFor;
 
 inline QString ScreenshotDir() {
   QString lBase = qEnvironmentVariable("CORVANE_TEST_OUTPUT");

@@ -2,6 +2,7 @@
 // Shared set-up of the fault matrix: simulated instruments behind the device frame's port
 // factory, the maker's bridge where a case wants the R70 probes at once, scripted dialogs to
 // see the messages, and waiting in the event loop without spinning.
+#include "tests/support/WaitFor.h"
 #include "core/Types.h"
 #include "i18n/Resources.h"
 #include "tests/support/ScriptedDialogService.h"
@@ -37,20 +38,8 @@ inline void PrintTo(const QStringList& pList, std::ostream* pOut) {
 
 namespace faults {
 
-inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs) {
-  QDeadlineTimer lDeadline(pBoundMs);
-  QTimer lTick;
-  lTick.start(1);
-  while (!pDone()) {
-    if (lDeadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-inline void PumpFor(int pMs) {
-  WaitFor([] { return false; }, pMs);
-}
+using ::PumpFor;
+using ::WaitFor;
 
 enum class tFamily { K40P, R7x };
 

@@ -1,6 +1,7 @@
 #pragma once
 // Shared set-up of the device frame and page tests: simulated ports for every connection
 // attempt, a scripted dialog service, the language, and waiting in the event loop.
+#include "tests/support/WaitFor.h"
 #include "core/Types.h"
 #include "i18n/Resources.h"
 #include "tests/support/ScriptedDialogService.h"
@@ -23,21 +24,8 @@
 
 namespace frametest {
 
-// Waits in the event loop, without spinning, until pDone holds or pBoundMs have passed.
-inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs = 3000) {
-  QDeadlineTimer lDeadline(pBoundMs);
-  QTimer lTick;
-  lTick.start(1);
-  while (!pDone()) {
-    if (lDeadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-inline void PumpFor(int pMs) {
-  WaitFor([] { return false; }, pMs);
-}
+using ::PumpFor;
+using ::WaitFor;
 
 // Where the tests keep their screenshots.
 inline QString ScreenshotDir() {

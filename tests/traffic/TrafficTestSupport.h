@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the traffic tests: waiting in the event loop, and the traffic of a log
 // read back as the view's lines.
+#include "tests/support/WaitFor.h"
 #include "core/Clock.h"
 #include "i18n/MessageSlots.h"
 #include "serial/TrafficLog.h"
@@ -25,20 +26,8 @@ inline void PrintTo(const QStringList& pList, std::ostream* pOut) {
 
 namespace traffictest {
 
-inline bool WaitFor(const std::function<bool()>& pDone, int pBoundMs) {
-  QDeadlineTimer lDeadline(pBoundMs);
-  QTimer lTick;
-  lTick.start(1);
-  while (!pDone()) {
-    if (lDeadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-inline void PumpFor(int pMs) {
-  WaitFor([] { return false; }, pMs);
-}
+using ::PumpFor;
+using ::WaitFor;
 
 // Every frame the log keeps, read as the view reads it, with the German texts.
 inline std::vector<tTrafficLine> Lines(const tTrafficLog& pLog) {
