@@ -80,13 +80,18 @@ void tTrafficLog::Sent(const char* pBytes, qsizetype pCount, int pBaud) {
       Add(tkSent, lNow, pBaud, 0);
       mSentOpen = true;
     }
-    tTrafficRecord& lNewest = mRecords[(mEndSeq - 1) % cFrameCapacity];
-    lNewest.SpanUs = std::uint32_t(std::min<std::int64_t>(lNow - lNewest.TimeUs, UINT32_MAX));
-    const qsizetype lRun = std::min<qsizetype>(pCount, cMaxFrameBytes - Record(mEndSeq - 1).Length);
-    Append(pBytes, lRun);
+    const qsizetype lRun = AppendToNewest(pBytes, pCount, lNow);
     pBytes += lRun;
     pCount -= lRun;
   }
+}
+
+qsizetype tTrafficLog::AppendToNewest(const char* pBytes, qsizetype pCount, std::int64_t pNowUs) {
+  tTrafficRecord& lNewest = mRecords[(mEndSeq - 1) % cFrameCapacity];
+  lNewest.SpanUs = std::uint32_t(std::min<std::int64_t>(pNowUs - lNewest.TimeUs, UINT32_MAX));
+  const qsizetype lRun = std::min<qsizetype>(pCount, cMaxFrameBytes - lNewest.Length);
+  Append(pBytes, lRun);
+  return lRun;
 }
 
 void tTrafficLog::Received(const char* pBytes, qsizetype pCount, int pBaud) {
@@ -108,10 +113,7 @@ void tTrafficLog::Received(const char* pBytes, qsizetype pCount, int pBaud) {
       mRequestWaits = false;
     }
     mLastReceivedUs = lNow;
-    tTrafficRecord& lNewest = mRecords[(mEndSeq - 1) % cFrameCapacity];
-    lNewest.SpanUs = std::uint32_t(std::min<std::int64_t>(lNow - lNewest.TimeUs, UINT32_MAX));
-    const qsizetype lRun = std::min<qsizetype>(pCount, cMaxFrameBytes - Record(mEndSeq - 1).Length);
-    Append(pBytes, lRun);
+    const qsizetype lRun = AppendToNewest(pBytes, pCount, lNow);
     pBytes += lRun;
     pCount -= lRun;
   }

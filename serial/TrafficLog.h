@@ -97,6 +97,8 @@ public:
 private:
   std::uint64_t Add(tTrafficKind pKind, std::int64_t pTimeUs, int pBaud, std::uint8_t pFlags);
   void Append(const char* pBytes, qsizetype pCount);
+  // Adds what fits of pBytes to the newest frame, which then spans until pNowUs; the count taken.
+  qsizetype AppendToNewest(const char* pBytes, qsizetype pCount, std::int64_t pNowUs);
   void DropOldest();
   void NewSegment(std::int64_t pOpenedUs, std::int64_t pOpenedWallMs);
 

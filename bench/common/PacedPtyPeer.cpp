@@ -1,6 +1,7 @@
 #include "bench/common/PacedPtyPeer.h"
 
 #include "sim/SimInstrument.h"
+#include "sim/SimR70.h"
 
 #include <QFile>
 #include <algorithm>
@@ -184,4 +185,10 @@ tPtyCeiling MeasurePtyCeiling(const QString& pSlavePath, int pBaud, const QByteA
     r.MedianExcessUs = *mid / 1e3;
   }
   return r;
+}
+
+tSimInstrument* R70PeerAt(int pBaud) {
+  auto* lSim = new tSimR70(tSimR70::tModel::R7x, pBaud);
+  lSim->SetLineBaud(pBaud);
+  return lSim;
 }

@@ -39,3 +39,6 @@ struct tPtyCeiling {
 };
 tPtyCeiling MeasurePtyCeiling(const QString& pSlavePath, int pBaud, const QByteArray& pFrame,
                               int pReplyBytes, double pSeconds);
+
+// An R-70 that answers at pBaud and expects it on its line: the peer most benchmarks serve.
+tSimInstrument* R70PeerAt(int pBaud);

@@ -137,18 +137,12 @@ void Print(const char* pWhat, int pBaud, const tLiveFigures& pF) {
               pF.CpuShare * 100, pF.TurnUs, pF.ExcessUs);
 }
 
-tSimR70* PeerInstrument(int pBaud) {
-  auto* sim = new tSimR70(tSimR70::tModel::R7x, pBaud);
-  sim->SetLineBaud(pBaud);
-  return sim;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
-  tPacedPtyPeer peer9600([] { return PeerInstrument(9600); }, 9600);
-  tPacedPtyPeer peer115200([] { return PeerInstrument(115200); }, 115200);
+  tPacedPtyPeer peer9600([] { return R70PeerAt(9600); }, 9600);
+  tPacedPtyPeer peer115200([] { return R70PeerAt(115200); }, 115200);
   QCoreApplication app(argc, argv);
   if (tSer2Net::Program().isEmpty()) {
     std::printf("ser2net not installed; nothing measured\n");

@@ -180,20 +180,14 @@ void Print(const char* pWhat, int pBaud, const tLiveFigures& pF) {
               pF.CpuShare * 100, pF.TurnUs, pF.ExcessUs, pF.MeanTurnUs);
 }
 
-tSimR70* PeerInstrument(int pBaud) {
-  auto* sim = new tSimR70(tSimR70::tModel::R7x, pBaud);
-  sim->SetLineBaud(pBaud);
-  return sim;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
   // The peers are forked before the application exists.
-  tPacedPtyPeer peer9600([] { return PeerInstrument(9600); }, 9600);
-  tPacedPtyPeer peer115200([] { return PeerInstrument(115200); }, 115200);
-  tPacedPtyPeer unpacedPeer([] { return PeerInstrument(9600); }, 0);
+  tPacedPtyPeer peer9600([] { return R70PeerAt(9600); }, 9600);
+  tPacedPtyPeer peer115200([] { return R70PeerAt(115200); }, 115200);
+  tPacedPtyPeer unpacedPeer([] { return R70PeerAt(9600); }, 0);
   QCoreApplication app(argc, argv);
   std::printf("R70 live exchange: line time of the answered exchanges against the wall time "
               "(ratio), %d s per run; medians per exchange of the program's time from a "

@@ -138,20 +138,14 @@ void Row(const char* pName, bool pK40, const tMakePort& pMakePort, int pBaud, bo
   }
 }
 
-tSimInstrument* R70At(int pBaud) {
-  auto* lSim = new tSimR70(tSimR70::tModel::R7x, pBaud);
-  lSim->SetLineBaud(pBaud);
-  return lSim;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
   const int lSeconds = argc > 1 ? qMax(1, atoi(argv[1])) : 4;
   const int lRounds = argc > 2 ? qMax(1, atoi(argv[2])) : 2;
   // The peers are forked before the application exists.
-  tPacedPtyPeer lR70Fast([] { return R70At(115200); }, 115200);
-  tPacedPtyPeer lR70Slow([] { return R70At(9600); }, 9600);
+  tPacedPtyPeer lR70Fast([] { return R70PeerAt(115200); }, 115200);
+  tPacedPtyPeer lR70Slow([] { return R70PeerAt(9600); }, 9600);
   tPacedPtyPeer lK40([] { return new tSimK40(tSimK40::tModel::K40P); }, 9600);
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication lApp(argc, argv);
