@@ -738,6 +738,9 @@ def view_and_save_traffic_of_both_families(s):
         window = _traffic_window(s, com)
         _place(s, "Traffic – COM%d" % com, *places[com])
         saved = os.path.join(s.out_dir, "traffic-com%d.txt" % com)
+        # A file of an earlier run would pass for this run's save before it is written.
+        if os.path.exists(saved):
+            os.remove(saved)
         before = set(s.visible_windows())
         s.click_widget(s.find(name="Save…", role="push button", root=window))
         s.wait_for(lambda: set(s.visible_windows()) - before, 10, "save dialog")
