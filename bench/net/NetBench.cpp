@@ -12,6 +12,7 @@
 #include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
+#include "bench/common/RealPort.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
 #include "protocol/common/FrameCodec.h"
@@ -61,19 +62,6 @@ tLiveFigures MeasureLive(std::unique_ptr<iComPort> pPort, int pBaud, int pSecond
   return f;
 }
 
-struct tRealPort {
-  QTemporaryDir Dir;
-  tIniFile Ini{Dir.filePath("Corvane.ini")};
-  tPortMap Map{Ini};
-  std::unique_ptr<iComPort> Open(const QString& pPath, int pBaud) {
-    Map.SetEntry(9, pPath);
-    auto port = std::make_unique<TApdComPort>(&Map);
-    port->SetComNumber(9);
-    port->SetBaud(pBaud);
-    port->SetOpen(true);
-    return port;
-  }
-};
 
 qint64 NowNs() {
   timespec t{};

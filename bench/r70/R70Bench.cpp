@@ -17,6 +17,7 @@
 #include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
+#include "bench/common/RealPort.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
 #include "protocol/common/FrameCodec.h"
@@ -103,20 +104,6 @@ double MeasureSimCeiling(int pBaud, int pSeconds) {
   return log->LineRatio();
 }
 
-// The real port class on a device path, through a port map of its own.
-struct tRealPort {
-  QTemporaryDir Dir;
-  tIniFile Ini{Dir.filePath("Corvane.ini")};
-  tPortMap Map{Ini};
-  std::unique_ptr<iComPort> Open(const QString& pPath, int pBaud) {
-    Map.SetEntry(9, pPath);
-    auto port = std::make_unique<TApdComPort>(&Map);
-    port->SetComNumber(9);
-    port->SetBaud(pBaud);
-    port->SetOpen(true);
-    return port;
-  }
-};
 
 // CPU share while transfers wait out their 500 ms time-out against a silent instrument.
 double MeasureTimeoutWait(int pSeconds) {

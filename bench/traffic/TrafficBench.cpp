@@ -9,6 +9,7 @@
 #include "bench/common/BenchLoop.h"
 #include "bench/common/ExchangeMeter.h"
 #include "bench/common/PacedPtyPeer.h"
+#include "bench/common/RealPort.h"
 #include "core/DeviceInfo.h"
 #include "core/IniFile.h"
 #include "protocol/k40/DMU_K40ifc.h"
@@ -99,21 +100,10 @@ tFigures Measure(bool pK40, const tMakePort& pMakePort, int pBaud, tMode pMode, 
   return f;
 }
 
-struct tRealPort {
-  QTemporaryDir Dir;
-  tIniFile Ini{Dir.filePath("Corvane.ini")};
-  tPortMap Map{Ini};
-  tMakePort Maker(const QString& pPath, int pBaud) {
-    Map.SetEntry(9, pPath);
-    return [this, pBaud]() -> std::unique_ptr<iComPort> {
-      auto lPort = std::make_unique<TApdComPort>(&Map);
-      lPort->SetComNumber(9);
-      lPort->SetBaud(pBaud);
-      lPort->SetOpen(true);
-      return lPort;
-    };
-  }
-};
+// A port maker over the real port class: each run opens the path afresh.
+tMakePort Maker(tRealPort& pReal, const QString& pPath, int pBaud) {
+  return [&pReal, pPath, pBaud] { return pReal.Open(pPath, pBaud); };
+}
 
 // One line, the modes in turn for pRounds rounds; prints each run and the ratios of the
 // modes to the bare port within each round.
@@ -154,7 +144,7 @@ int main(int argc, char** argv) {
               lSeconds, lRounds);
   {
     tRealPort lReal;
-    Row("R70 pty, real port class", false, lReal.Maker(lR70Fast.SlavePath(), 115200), 115200, true,
+    Row("R70 pty, real port class", false, Maker(lReal, lR70Fast.SlavePath(), 115200), 115200, true,
         lSeconds, lRounds);
   }
   {
@@ -169,12 +159,12 @@ int main(int argc, char** argv) {
   }
   {
     tRealPort lReal;
-    Row("R70 pty, real port class", false, lReal.Maker(lR70Slow.SlavePath(), 9600), 9600, false,
+    Row("R70 pty, real port class", false, Maker(lReal, lR70Slow.SlavePath(), 9600), 9600, false,
         lSeconds, lRounds);
   }
   {
     tRealPort lReal;
-    Row("K40 pty, real port class", true, lReal.Maker(lK40.SlavePath(), 9600), 9600, false,
+    Row("K40 pty, real port class", true, Maker(lReal, lK40.SlavePath(), 9600), 9600, false,
         lSeconds, lRounds);
   }
   return 0;
